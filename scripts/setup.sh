@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need, once; quick when everything is there.
+#   packages: MinGW-w64 cross compilers, zlib for MinGW, Wine, Xvfb, fonts, ImageMagick, GoogleTest
+#   the build's own Wine prefix with Japanese font substitutes
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+
+packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils
+          fonts-ipafont-gothic imagemagick googletest cmake ninja-build python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/.soranote-ready" ]; then
+  echo "setup: creating the Wine prefix $WINEPREFIX"
+  mkdir -p "$build"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+  # The layouts ask for the Japanese Windows fonts; IPA Gothic stands in for them.
+  reg=$(mktemp --suffix=.reg)
+  python3 - "$reg" <<'PY'
+import sys
+lines = ["Windows Registry Editor Version 5.00", "",
+         r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]"]
+for face, sub in [("ＭＳ Ｐゴシック", "IPAPGothic"), ("ＭＳ ゴシック", "IPAGothic"),
+                  ("MS PGothic", "IPAPGothic"), ("MS Gothic", "IPAGothic"),
+                  ("MS UI Gothic", "IPAPGothic")]:
+    lines.append(f'"{face}"="{sub}"')
+lines += ["", r"[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]",
+          '"MS Shell Dlg"="IPAPGothic"', '"MS Shell Dlg 2"="IPAPGothic"', '"Tahoma"="IPAPGothic"', ""]
+open(sys.argv[1], "w", encoding="utf-16").write("\r\n".join(lines))
+PY
+  wine regedit /S "$reg" >/dev/null 2>&1
+  wineserver -w
+  rm -f "$reg"
+  touch "$WINEPREFIX/.soranote-ready"
+fi

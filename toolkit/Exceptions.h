@@ -1,0 +1,33 @@
+// Error classes of the toolkit. Every error carries the text the user will read.
+#pragma once
+#include <string>
+
+class Exception {
+public:
+    explicit Exception(std::wstring message) : message_(std::move(message)) {}
+    virtual ~Exception() = default;
+    const std::wstring& Message() const { return message_; }
+    // Class name as the runtime reports it ("EReadError", ...).
+    virtual const wchar_t* ClassName() const { return L"Exception"; }
+
+private:
+    std::wstring message_;
+};
+
+#define TK_DECLARE_ERROR(Name, Base)                                      \
+    class Name : public Base {                                            \
+    public:                                                               \
+        using Base::Base;                                                 \
+        const wchar_t* ClassName() const override { return L"" #Name; }   \
+    }
+
+TK_DECLARE_ERROR(EStreamError, Exception);
+TK_DECLARE_ERROR(EReadError, EStreamError);
+TK_DECLARE_ERROR(EWriteError, EStreamError);
+TK_DECLARE_ERROR(EFCreateError, EStreamError);
+TK_DECLARE_ERROR(EFOpenError, EStreamError);
+TK_DECLARE_ERROR(EResNotFound, Exception);
+TK_DECLARE_ERROR(EOutOfMemory, Exception);
+TK_DECLARE_ERROR(EInvalidOperation, Exception);
+TK_DECLARE_ERROR(EInOutError, Exception);
+TK_DECLARE_ERROR(EOSError, Exception);
