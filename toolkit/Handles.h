@@ -62,7 +62,7 @@ struct FindHandle {
 inline void DeleteGdi(HGDIOBJ h) { ::DeleteObject(h); }
 inline void CloseKey(HKEY h) { ::RegCloseKey(h); }
 inline void DeleteDc(HDC h) { ::DeleteDC(h); }
-inline void FreeModule(HMODULE h) { ::FreeLibrary(h); }
+inline void FreeLibraryHandle(HMODULE h) { ::FreeLibrary(h); }
 inline void FreeGlobal(HGLOBAL h) { ::GlobalFree(h); }
 }  // namespace handle_close
 
@@ -74,7 +74,7 @@ using unique_hpalette = unique_any<HPALETTE, handle_close::NullIsEmpty<HPALETTE,
 using unique_hfont = unique_any<HFONT, handle_close::NullIsEmpty<HFONT, handle_close::DeleteGdi>>;
 using unique_hbrush = unique_any<HBRUSH, handle_close::NullIsEmpty<HBRUSH, handle_close::DeleteGdi>>;
 using unique_hdc = unique_any<HDC, handle_close::NullIsEmpty<HDC, handle_close::DeleteDc>>;
-using unique_hmodule = unique_any<HMODULE, handle_close::NullIsEmpty<HMODULE, handle_close::FreeModule>>;
+using unique_hmodule = unique_any<HMODULE, handle_close::NullIsEmpty<HMODULE, handle_close::FreeLibraryHandle>>;
 using unique_hglobal = unique_any<HGLOBAL, handle_close::NullIsEmpty<HGLOBAL, handle_close::FreeGlobal>>;
 
 // A device context got from a window (GetDC), given back with ReleaseDC.
