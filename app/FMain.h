@@ -1,0 +1,40 @@
+// The main window: the logo with "アップデート" and "終了", and the update flow they start.
+#pragma once
+#include <memory>
+
+#include "toolkit/Forms.h"
+#include "toolkit/Graphics.h"
+#include "toolkit/StdCtrls.h"
+
+class TfrmMain : public TForm {
+public:
+    explicit TfrmMain(TComponent* owner);
+
+    TBitBtn* btnSetup;
+    TBitBtn* btnAbort;
+
+    void FormCreate(TObject* sender);
+    void btnSetupClick(TObject* sender);
+    void btnAbortClick(TObject* sender);
+
+    // Creates the dialog with this window as owner, runs it modally and destroys it, also
+    // when an error escapes; true exactly when it ended with OK.
+    template <typename Dialog>
+    bool RunModal()
+    {
+        std::unique_ptr<Dialog> dialog(new Dialog(this));
+        return dialog->ShowModal() == mrOk;
+    }
+
+    // The 256-colour glyph of the update button is realised with its own palette.
+    HPALETTE GetPalette() override;
+
+protected:
+    void PaintWindow(HDC dc) override;
+
+private:
+    void RunUpdateFlow();
+
+    // Stands in for the logo control until it arrives: the LOGO picture painted as it is.
+    std::unique_ptr<TBitmap> logo_;
+};

@@ -1,0 +1,41 @@
+// Start-up of the updater.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app/FMain.h"
+#include "toolkit/Forms.h"
+
+namespace {
+// An updater is started from a Downloads folder, where anyone may have left a DLL named like
+// a system one. Only System32 is searched for DLLs loaded from here on.
+void HardenDllSearch()
+{
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    ::SetDllDirectoryW(L"");
+}
+
+// Until the update version is known, the title is the program's own name.
+std::wstring ModuleBaseName()
+{
+    wchar_t path[MAX_PATH];
+    DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring name(path, n);
+    name = name.substr(name.find_last_of(L"\\/") + 1);
+    return name.substr(0, name.rfind(L'.'));
+}
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    HardenDllSearch();
+    Application().SetTitle(ModuleBaseName());
+    auto form = std::make_unique<TfrmMain>(nullptr);
+    Application().SetMainForm(form.get());
+    if (!Application().Terminated())
+        form->Show();
+    Application().Run();
+    Application().SetMainForm(nullptr);
+    return 0;
+}

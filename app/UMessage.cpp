@@ -1,0 +1,8 @@
+#include "app/UMessage.h"
+
+#include "toolkit/Forms.h"
+
+void ShowMessage(const std::wstring& text)
+{
+    Application().MessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+}

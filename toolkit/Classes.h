@@ -1,0 +1,56 @@
+// Root object, components with owners and free-notification, and notify events.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+class TObject {
+public:
+    TObject() = default;
+    virtual ~TObject() = default;
+    TObject(const TObject&) = delete;
+    TObject& operator=(const TObject&) = delete;
+};
+
+// A callback bound to its receiver; the sender is the object that changed or was acted on.
+using TNotifyEvent = std::function<void(TObject* sender)>;
+
+enum class TOperation { opInsert, opRemove };
+
+// A component is destroyed together with its owner and destroys what it owns, the most
+// recently inserted first. Components that keep a reference to one they do not own ask it
+// for free-notification and hear of its destruction through ComponentNotice.
+class TComponent : public TObject {
+public:
+    explicit TComponent(TComponent* owner);
+    ~TComponent() override;
+
+    TComponent* Owner() const { return owner_; }
+    const std::vector<TComponent*>& Components() const { return components_; }
+
+    std::wstring Name;
+
+    // Set while the owner's layout is being built; AfterLoad runs once it is complete.
+    bool IsLoading() const { return loading_; }
+    // Set while a component is edited in a layout designer; never at run time here.
+    bool IsDesigning() const { return designing_; }
+    void SetLoading(bool loading) { loading_ = loading; }
+    virtual void AfterLoad() { loading_ = false; }
+
+    void FreeNotification(TComponent* listener);
+    void RemoveFreeNotification(TComponent* listener);
+
+protected:
+    virtual void ComponentNotice(TComponent* component, TOperation operation);
+    void DestroyComponents();
+
+private:
+    void Insert(TComponent* child);
+    void Remove(TComponent* child);
+
+    TComponent* owner_ = nullptr;
+    std::vector<TComponent*> components_;
+    std::vector<TComponent*> listeners_;
+    bool loading_ = false;
+    bool designing_ = false;
+};

@@ -1,0 +1,483 @@
+#include "toolkit/Controls.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+#include "toolkit/Exceptions.h"
+#include "toolkit/Forms.h"
+#include "toolkit/Graphics.h"
+
+namespace {
+constexpr const wchar_t* kWindowClass = L"TkWindow";
+constexpr const wchar_t* kControlProp = L"TkControl";
+
+void RegisterWindowClass(WNDPROC proc)
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = ::LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
+    wc.lpszClassName = kWindowClass;
+    ::RegisterClassExW(&wc);
+    registered = true;
+}
+
+}  // namespace
+
+wchar_t UpperChar(wchar_t c)
+{
+    ::CharUpperBuffW(&c, 1);
+    return c;
+}
+
+namespace {
+int NextControlId()
+{
+    static int id = 1000;
+    return ++id;
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// TControl
+
+TControl::TControl(TComponent* owner) : TComponent(owner) {}
+
+TControl::~TControl()
+{
+    if (parent_)
+        parent_->RemoveControl(this);
+}
+
+void TControl::SetParent(TWinControl* parent)
+{
+    if (parent_ == parent)
+        return;
+    if (parent_)
+        parent_->RemoveControl(this);
+    if (parent)
+        parent->InsertControl(this);
+}
+
+void TControl::SetBounds(int left, int top, int width, int height)
+{
+    if (left == left_ && top == top_ && width == width_ && height == height_)
+        return;
+    if (!IsWindowed())
+        Invalidate();
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+    if (!IsWindowed())
+        Invalidate();
+    BoundsChanged();
+}
+
+void TControl::SetVisible(bool visible)
+{
+    if (visible_ == visible)
+        return;
+    visible_ = visible;
+    VisibleChanged();
+}
+
+void TControl::SetEnabled(bool enabled)
+{
+    if (enabled_ == enabled)
+        return;
+    enabled_ = enabled;
+    EnabledChanged();
+}
+
+void TControl::SetCaption(const std::wstring& caption)
+{
+    if (caption_ == caption)
+        return;
+    caption_ = caption;
+    CaptionChanged();
+}
+
+TForm* TControl::ParentForm() const
+{
+    const TControl* c = this;
+    while (c->Parent())
+        c = c->Parent();
+    return dynamic_cast<TForm*>(const_cast<TControl*>(c));
+}
+
+void TControl::Invalidate()
+{
+    if (parent_ && parent_->HandleAllocated()) {
+        RECT r = BoundsRect();
+        ::InvalidateRect(parent_->Handle(), &r, TRUE);
+    }
+}
+
+void TControl::MouseMessage(UINT message, WPARAM wparam, int x, int y)
+{
+    TMouseButton button;
+    switch (message) {
+    case WM_LBUTTONUP: button = TMouseButton::mbLeft; break;
+    case WM_RBUTTONUP: button = TMouseButton::mbRight; break;
+    case WM_MBUTTONUP: button = TMouseButton::mbMiddle; break;
+    default: return;
+    }
+    if (OnMouseUp)
+        OnMouseUp(this, button, static_cast<TShiftState>(wparam), x, y);
+}
+
+wchar_t TControl::Accelerator() const
+{
+    for (size_t i = 0; i + 1 < caption_.size(); ++i) {
+        if (caption_[i] == L'&') {
+            if (caption_[i + 1] != L'&')
+                return UpperChar(caption_[i + 1]);
+            ++i;
+        }
+    }
+    return 0;
+}
+
+void TControl::VisibleChanged() { Invalidate(); }
+void TControl::EnabledChanged() { Invalidate(); }
+void TControl::CaptionChanged() { Invalidate(); }
+
+// ---------------------------------------------------------------------------------------
+// TWinControl
+
+TWinControl::TWinControl(TComponent* owner) : TControl(owner), color_(::GetSysColor(COLOR_BTNFACE)) {}
+
+TWinControl::~TWinControl()
+{
+    // Children outlive nothing of ours: they are owned elsewhere, so only unlink them.
+    for (TControl* c : std::vector<TControl*>(controls_))
+        c->SetParent(nullptr);
+    DestroyHandle();
+    if (brush_)
+        ::DeleteObject(brush_);
+}
+
+void TWinControl::DestroyHandle()
+{
+    if (handle_)
+        ::DestroyWindow(handle_);
+    handle_ = nullptr;
+}
+
+HWND TWinControl::Handle()
+{
+    if (!handle_) {
+        if (Parent() && !Parent()->HandleAllocated()) {
+            Parent()->Handle();  // creates this control too, among the parent's children
+            if (handle_)
+                return handle_;
+        }
+        CreateWnd();
+    }
+    return handle_;
+}
+
+TWinControl* TWinControl::FromHandle(HWND wnd)
+{
+    return wnd ? static_cast<TWinControl*>(::GetPropW(wnd, kControlProp)) : nullptr;
+}
+
+void TWinControl::InsertControl(TControl* control)
+{
+    controls_.push_back(control);
+    control->TControl::parent_ = this;
+    if (HandleAllocated()) {
+        if (auto* win = dynamic_cast<TWinControl*>(control))
+            win->Handle();
+        else
+            control->Invalidate();
+    }
+}
+
+void TWinControl::RemoveControl(TControl* control)
+{
+    control->Invalidate();
+    controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
+    control->TControl::parent_ = nullptr;
+    if (auto* win = dynamic_cast<TWinControl*>(control))
+        win->DestroyHandle();
+}
+
+void TWinControl::FillWindowParams(TCreateParams& params)
+{
+    params.className = kWindowClass;
+    params.ownClass = true;
+    params.style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    if (tabStop_)
+        params.style |= WS_TABSTOP;
+    if (Visible())
+        params.style |= WS_VISIBLE;
+    if (!Enabled())
+        params.style |= WS_DISABLED;
+    params.x = Left();
+    params.y = Top();
+    params.width = Width();
+    params.height = Height();
+    params.parent = Parent() ? Parent()->Handle() : nullptr;
+}
+
+void TWinControl::CreateWnd()
+{
+    TCreateParams p;
+    FillWindowParams(p);
+    if (p.ownClass)
+        RegisterWindowClass(StaticWndProc);
+    HMENU id = (p.style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(NextControlId())) : nullptr;
+    HWND wnd = ::CreateWindowExW(p.exStyle, p.className.c_str(), Caption().c_str(), p.style, p.x, p.y, p.width,
+                                 p.height, p.parent, id, ::GetModuleHandleW(nullptr), this);
+    if (!wnd)
+        throw EOSError(L"ｳｨﾝﾄﾞｳを作成できません");
+    if (!p.ownClass) {
+        handle_ = wnd;
+        ::SetPropW(wnd, kControlProp, this);
+        oldProc_ = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
+    }
+    ::SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(UiFont()), FALSE);
+    AfterCreateWnd();
+    CreateChildHandles();
+}
+
+void TWinControl::CreateChildHandles()
+{
+    // Windows are created in tab order, so the window order is the tab order.
+    std::vector<TWinControl*> children;
+    for (TControl* c : controls_)
+        if (auto* win = dynamic_cast<TWinControl*>(c))
+            children.push_back(win);
+    std::stable_sort(children.begin(), children.end(),
+                     [](TWinControl* a, TWinControl* b) { return a->TabOrder() < b->TabOrder(); });
+    for (TWinControl* child : children)
+        child->Handle();
+}
+
+LRESULT CALLBACK TWinControl::StaticWndProc(HWND wnd, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        self->handle_ = wnd;
+        ::SetPropW(wnd, kControlProp, self);
+    }
+    if (TWinControl* self = FromHandle(wnd))
+        return self->Dispatch(wnd, message, wparam, lparam);
+    return ::DefWindowProcW(wnd, message, wparam, lparam);
+}
+
+LRESULT CALLBACK TWinControl::SubclassProc(HWND wnd, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (TWinControl* self = FromHandle(wnd))
+        return self->Dispatch(wnd, message, wparam, lparam);
+    return ::DefWindowProcW(wnd, message, wparam, lparam);
+}
+
+LRESULT TWinControl::Dispatch(HWND wnd, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    // No error ever crosses the window procedure: it goes to the application's handling.
+    try {
+        return WndProc(message, wparam, lparam);
+    } catch (...) {
+        Application().HandleCurrentException();
+    }
+    (void)wnd;
+    return 0;
+}
+
+LRESULT TWinControl::DefaultHandler(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (oldProc_)
+        return ::CallWindowProcW(oldProc_, handle_, message, wparam, lparam);
+    return ::DefWindowProcW(handle_, message, wparam, lparam);
+}
+
+LRESULT TWinControl::WndProc(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    const bool own = oldProc_ == nullptr;
+    switch (message) {
+    case WM_PAINT:
+        if (own) {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(handle_, &ps);
+            PaintWindow(dc);
+            PaintControls(dc);
+            ::EndPaint(handle_, &ps);
+            return 0;
+        }
+        break;
+    case WM_ERASEBKGND:
+        if (own) {
+            if (color_ != clNone) {
+                if (!brush_)
+                    brush_ = ::CreateSolidBrush(color_);
+                RECT r;
+                ::GetClientRect(handle_, &r);
+                ::FillRect(reinterpret_cast<HDC>(wparam), &r, brush_);
+            }
+            return 1;
+        }
+        break;
+    case WM_COMMAND:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+        if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(lparam))) {
+            bool handled = false;
+            LRESULT r = child->ParentNotify(message, wparam, lparam, handled);
+            if (handled)
+                return r;
+        }
+        break;
+    case WM_DRAWITEM:
+        if (TWinControl* child = FromHandle(reinterpret_cast<DRAWITEMSTRUCT*>(lparam)->hwndItem)) {
+            bool handled = false;
+            LRESULT r = child->ParentNotify(message, wparam, lparam, handled);
+            if (handled)
+                return r;
+        }
+        break;
+    case WM_NOTIFY:
+        if (TWinControl* child = FromHandle(reinterpret_cast<NMHDR*>(lparam)->hwndFrom)) {
+            bool handled = false;
+            LRESULT r = child->ParentNotify(message, wparam, lparam, handled);
+            if (handled)
+                return r;
+        }
+        break;
+    case WM_SETFOCUS:
+        if (TForm* form = ParentForm(); form && form != this)
+            form->FocusChanged(this);
+        break;
+    case WM_NCDESTROY: {
+        LRESULT r = DefaultHandler(message, wparam, lparam);
+        ::RemovePropW(handle_, kControlProp);
+        if (oldProc_)
+            ::SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc_));
+        oldProc_ = nullptr;
+        handle_ = nullptr;
+        return r;
+    }
+    default:
+        if (own && message >= WM_MOUSEFIRST && message <= WM_MOUSEWHEEL && RouteMouse(message, wparam, lparam))
+            return 0;
+        break;
+    }
+    return DefaultHandler(message, wparam, lparam);
+}
+
+bool TWinControl::RouteMouse(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    POINT pt{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+    if (message == WM_MOUSEWHEEL)
+        ::ScreenToClient(handle_, &pt);
+    // The most recently inserted control lies on top.
+    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+        TControl* c = *it;
+        if (c->IsWindowed() || !c->Visible() || !c->Enabled())
+            continue;
+        RECT r = c->BoundsRect();
+        if (!::PtInRect(&r, pt) || !c->HitTest(pt.x - c->Left(), pt.y - c->Top()))
+            continue;
+        c->MouseMessage(message, wparam, pt.x - c->Left(), pt.y - c->Top());
+        return true;
+    }
+    return false;
+}
+
+void TWinControl::PaintControls(HDC dc)
+{
+    for (TControl* c : std::vector<TControl*>(controls_)) {
+        if (c->IsWindowed() || !c->Visible())
+            continue;
+        int saved = ::SaveDC(dc);
+        ::SetViewportOrgEx(dc, c->Left(), c->Top(), nullptr);
+        ::IntersectClipRect(dc, 0, 0, c->Width(), c->Height());
+        c->Paint(dc);
+        ::RestoreDC(dc, saved);
+    }
+}
+
+LRESULT TWinControl::ParentNotify(UINT message, WPARAM, LPARAM, bool& handled)
+{
+    handled = false;
+    (void)message;
+    return 0;
+}
+
+void TWinControl::SetColor(COLORREF color)
+{
+    if (color_ == color)
+        return;
+    color_ = color;
+    if (brush_) {
+        ::DeleteObject(brush_);
+        brush_ = nullptr;
+    }
+    Invalidate();
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height)
+{
+    TControl::SetBounds(left, top, width, height);
+    if (handle_)
+        ::MoveWindow(handle_, Left(), Top(), Width(), Height(), TRUE);
+}
+
+void TWinControl::SetFocus()
+{
+    ::SetFocus(Handle());
+}
+
+bool TWinControl::Focused() const
+{
+    return handle_ && ::GetFocus() == handle_;
+}
+
+void TWinControl::Invalidate()
+{
+    if (handle_)
+        ::InvalidateRect(handle_, nullptr, TRUE);
+}
+
+void TWinControl::Repaint()
+{
+    if (handle_) {
+        ::InvalidateRect(handle_, nullptr, TRUE);
+        ::UpdateWindow(handle_);
+    }
+}
+
+LRESULT TWinControl::Perform(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    return ::SendMessageW(Handle(), message, wparam, lparam);
+}
+
+void TWinControl::VisibleChanged()
+{
+    if (handle_)
+        ::ShowWindow(handle_, Visible() ? SW_SHOWNA : SW_HIDE);
+}
+
+void TWinControl::EnabledChanged()
+{
+    if (handle_)
+        ::EnableWindow(handle_, Enabled());
+}
+
+void TWinControl::CaptionChanged()
+{
+    if (handle_)
+        ::SetWindowTextW(handle_, Caption().c_str());
+}

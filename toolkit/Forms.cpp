@@ -1,0 +1,431 @@
+#include "toolkit/Forms.h"
+
+#include <commctrl.h>
+
+#include <new>
+#include <stdexcept>
+
+#include "toolkit/Consts.h"
+#include "toolkit/StdCtrls.h"
+
+// ---------------------------------------------------------------------------------------
+// TForm
+
+TForm::TForm(TComponent* owner) : TWinControl(owner)
+{
+    SetLoading(true);
+    SetVisible(false);
+    SetCaption(ApplicationTitle());
+}
+
+TForm::~TForm()
+{
+    // Controls go first, while the form is still whole; then the window.
+    DestroyComponents();
+    DestroyHandle();
+}
+
+void TForm::FinishLoading()
+{
+    std::vector<TComponent*> created(Components());
+    for (TComponent* c : created)
+        c->AfterLoad();
+    AfterLoad();
+    if (OnCreate)
+        OnCreate(this);
+}
+
+void TForm::SetClientSize(int width, int height)
+{
+    clientWidth_ = width;
+    clientHeight_ = height;
+    if (!HandleAllocated())
+        return;
+    TCreateParams p;
+    FillWindowParams(p);
+    RECT r = {0, 0, width, height};
+    ::AdjustWindowRectEx(&r, p.style, FALSE, p.exStyle);
+    ::SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::FillWindowParams(TCreateParams& params)
+{
+    params.className = L"TkWindow";
+    params.ownClass = true;
+    params.style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
+    if (BorderIcons & biSystemMenu)
+        params.style |= WS_SYSMENU;
+    if (BorderStyle == TFormBorderStyle::bsDialog)
+        params.exStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+    else
+        params.style |= WS_BORDER;
+    if (StayOnTop)
+        params.exStyle |= WS_EX_TOPMOST;
+    params.exStyle |= WS_EX_CONTROLPARENT;
+    auto* ownerForm = dynamic_cast<TForm*>(Owner());
+    params.parent = ownerForm ? ownerForm->Handle() : nullptr;
+    if (!params.parent)
+        params.exStyle |= WS_EX_APPWINDOW;
+    RECT r = {0, 0, clientWidth_, clientHeight_};
+    ::AdjustWindowRectEx(&r, params.style, FALSE, params.exStyle);
+    params.width = r.right - r.left;
+    params.height = r.bottom - r.top;
+    params.x = CW_USEDEFAULT;
+    params.y = CW_USEDEFAULT;
+}
+
+void TForm::AfterCreateWnd()
+{
+    if (!(BorderIcons & biSystemMenu)) {
+        // Without border icons the form cannot be closed by the user.
+        if (HMENU menu = ::GetSystemMenu(Handle(), FALSE))
+            ::EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+    }
+    CenterOnScreen();
+}
+
+void TForm::CenterOnScreen()
+{
+    RECT work, wnd;
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    ::GetWindowRect(Handle(), &wnd);
+    int w = wnd.right - wnd.left, h = wnd.bottom - wnd.top;
+    int x = work.left + (work.right - work.left - w) / 2;
+    int y = work.top + (work.bottom - work.top - h) / 2;
+    ::SetWindowPos(Handle(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::VisibleChanged()
+{
+    if (Visible()) {
+        ::ShowWindow(Handle(), SW_SHOWNORMAL);
+        ::SetForegroundWindow(Handle());
+    } else if (HandleAllocated()) {
+        ::ShowWindow(Handle(), SW_HIDE);
+    }
+}
+
+TModalResult TForm::ShowModal()
+{
+    if (modal_ || Visible())
+        throw EInvalidOperation(L"可視ｳｨﾝﾄﾞｳをﾓｰﾀﾞﾙにできません");
+    HWND wnd = Handle();
+    HWND owner = ::GetWindow(wnd, GW_OWNER);
+    const bool ownerWasEnabled = owner && ::IsWindowEnabled(owner);
+    if (owner)
+        ::EnableWindow(owner, FALSE);
+    modal_ = true;
+    modalResult_ = mrNone;
+    Application().PushModal(this);
+    auto endModal = [&] {
+        if (owner && ownerWasEnabled)
+            ::EnableWindow(owner, TRUE);  // before hiding, so activation returns to the owner
+        Hide();
+        Application().PopModal(this);
+        modal_ = false;
+        if (owner)
+            ::SetActiveWindow(owner);
+    };
+    try {
+        Show();
+        do {
+            Application().HandleMessage();
+            if (Application().Terminated())
+                modalResult_ = mrCancel;
+            if (modalResult_ != mrNone) {
+                bool canClose = false;
+                try {
+                    canClose = CloseQuery();
+                } catch (...) {
+                    Application().HandleCurrentException();
+                }
+                if (!canClose && !Application().Terminated())
+                    modalResult_ = mrNone;
+            }
+        } while (modalResult_ == mrNone);
+    } catch (...) {
+        endModal();
+        throw;
+    }
+    endModal();
+    return modalResult_;
+}
+
+bool TForm::CloseQuery()
+{
+    bool canClose = true;
+    if (OnCloseQuery)
+        OnCloseQuery(this, canClose);
+    return canClose;
+}
+
+void TForm::Close()
+{
+    if (modal_) {
+        modalResult_ = mrCancel;
+        return;
+    }
+    if (!CloseQuery())
+        return;
+    Hide();
+    if (Application().MainForm() == this)
+        Application().Terminate();
+}
+
+void TForm::SetActiveControl(TWinControl* control)
+{
+    activeControl_ = control;
+    if (control && HandleAllocated() && ::IsWindowVisible(Handle()) && ::GetActiveWindow() == Handle())
+        control->SetFocus();
+}
+
+void TForm::FocusChanged(TWinControl* control)
+{
+    TWinControl* previous = activeControl_;
+    activeControl_ = control;
+    // The default button's frame depends on where the focus is.
+    if (defaultButton_ && control != previous)
+        defaultButton_->Invalidate();
+}
+
+LRESULT TForm::WndProc(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        Close();
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wparam) != WA_INACTIVE) {
+            TWinControl* target = activeControl_;
+            if (target && target->HandleAllocated() && ::IsWindowVisible(target->Handle()) &&
+                ::IsWindowEnabled(target->Handle())) {
+                ::SetFocus(target->Handle());
+            } else if (HWND first = ::GetNextDlgTabItem(Handle(), nullptr, FALSE)) {
+                ::SetFocus(first);
+            } else {
+                ::SetFocus(Handle());
+            }
+            return 0;
+        }
+        break;
+    case WM_QUERYNEWPALETTE:
+    case WM_PALETTECHANGED:
+        if (message == WM_PALETTECHANGED && reinterpret_cast<HWND>(wparam) == Handle())
+            return 0;
+        if (HPALETTE palette = GetPalette()) {
+            WindowDC dc(Handle());
+            PaletteGuard select(dc.get(), palette, message == WM_PALETTECHANGED);
+            if (::RealizePalette(dc.get()) > 0)
+                ::InvalidateRect(Handle(), nullptr, FALSE);
+            return TRUE;
+        }
+        break;
+    default:
+        break;
+    }
+    return TWinControl::WndProc(message, wparam, lparam);
+}
+
+bool TForm::SelectNext(bool backwards)
+{
+    HWND next = ::GetNextDlgTabItem(Handle(), ::GetFocus(), backwards);
+    if (!next)
+        return false;
+    ::SetFocus(next);
+    return true;
+}
+
+TControl* TForm::FindAccelerator(TWinControl* parent, wchar_t key)
+{
+    for (TControl* c : parent->Controls()) {
+        if (!c->Visible() || !c->Enabled())
+            continue;
+        if (c->Accelerator() == key)
+            return c;
+        if (auto* win = dynamic_cast<TWinControl*>(c))
+            if (TControl* found = FindAccelerator(win, key))
+                return found;
+    }
+    return nullptr;
+}
+
+bool TForm::DialogKey(const MSG& msg)
+{
+    auto wantsKey = [&](DWORD flag) {
+        auto code = static_cast<DWORD>(
+            ::SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)));
+        return (code & (flag | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) != 0;
+    };
+    if (msg.message == WM_KEYDOWN) {
+        switch (msg.wParam) {
+        case VK_TAB:
+            if (::GetKeyState(VK_CONTROL) < 0 || wantsKey(DLGC_WANTTAB))
+                return false;
+            return SelectNext(::GetKeyState(VK_SHIFT) < 0);
+        case VK_RETURN: {
+            if (wantsKey(0))
+                return false;
+            auto* focused = dynamic_cast<TButtonControl*>(FromHandle(::GetFocus()));
+            TButtonControl* button = focused ? focused : defaultButton_;
+            if (button && button->Visible() && button->Enabled()) {
+                button->Click();
+                return true;
+            }
+            return false;
+        }
+        case VK_ESCAPE:
+            if (wantsKey(0))
+                return false;
+            if (cancelButton_ && cancelButton_->Visible() && cancelButton_->Enabled()) {
+                cancelButton_->Click();
+                return true;
+            }
+            return false;
+        default:
+            return false;
+        }
+    }
+    if (msg.message == WM_SYSCHAR) {
+        wchar_t key = UpperChar(static_cast<wchar_t>(msg.wParam));
+        if (TControl* c = FindAccelerator(this, key))
+            return c->AcceleratorPressed();
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------
+// TApplication
+
+TApplication::TApplication() : TComponent(nullptr)
+{
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&icc);
+}
+
+TApplication& Application()
+{
+    static TApplication app;
+    return app;
+}
+
+const std::wstring& ApplicationTitle() { return Application().Title(); }
+void SetApplicationTitle(const std::wstring& title) { Application().SetTitle(title); }
+
+void TApplication::Run()
+{
+    while (!terminated_)
+        HandleMessage();
+}
+
+void TApplication::Terminate()
+{
+    if (!terminated_) {
+        terminated_ = true;
+        ::PostQuitMessage(0);
+    }
+}
+
+bool TApplication::ProcessMessage(MSG& msg)
+{
+    if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    if (msg.message == WM_QUIT) {
+        terminated_ = true;
+        return true;
+    }
+    if (msg.message == WM_KEYDOWN || msg.message == WM_SYSCHAR) {
+        HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
+        if (auto* form = dynamic_cast<TForm*>(TWinControl::FromHandle(root))) {
+            try {
+                if (form->DialogKey(msg))
+                    return true;
+            } catch (...) {
+                HandleCurrentException();
+                return true;
+            }
+        }
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+    return true;
+}
+
+void TApplication::HandleMessage()
+{
+    MSG msg;
+    if (!ProcessMessage(msg))
+        ::WaitMessage();
+}
+
+void TApplication::ProcessMessages()
+{
+    MSG msg;
+    while (ProcessMessage(msg)) {
+    }
+}
+
+void TApplication::HandleCurrentException()
+{
+    try {
+        throw;
+    } catch (const Exception& e) {
+        HandleException(e);
+    } catch (const std::bad_alloc&) {
+        HandleException(EOutOfMemory(tkconst::SOutOfMemory));
+    } catch (const std::exception& e) {
+        std::string what = e.what();
+        HandleException(Exception(std::wstring(what.begin(), what.end())));
+    } catch (...) {
+        HandleException(Exception(L"不明なｴﾗｰ"));
+    }
+}
+
+void TApplication::HandleException(const Exception& error)
+{
+    if (!OnException) {
+        ShowException(error);
+        return;
+    }
+    TExceptionEvent hook = OnException;  // the hook may remove itself
+    try {
+        hook(this, error);
+    } catch (const Exception& inner) {
+        ShowException(inner);
+    } catch (...) {
+        ShowException(error);
+    }
+}
+
+void TApplication::ShowException(const Exception& error)
+{
+    std::wstring text = error.Message();
+    if (!text.empty() && text.back() > L'.')
+        text += L'.';
+    MessageBox(text, MB_OK | MB_ICONERROR);
+}
+
+TForm* TApplication::ActiveForm() const
+{
+    if (!modalForms_.empty())
+        return modalForms_.back();
+    return mainForm_;
+}
+
+void TApplication::PushModal(TForm* form) { modalForms_.push_back(form); }
+
+void TApplication::PopModal(TForm* form)
+{
+    if (!modalForms_.empty() && modalForms_.back() == form)
+        modalForms_.pop_back();
+}
+
+int TApplication::MessageBox(const std::wstring& text, UINT flags)
+{
+    HWND owner = nullptr;
+    if (TForm* form = ActiveForm(); form && form->HandleAllocated() && ::IsWindowVisible(form->Handle()))
+        owner = form->Handle();
+    if (!owner)
+        flags |= MB_TASKMODAL;
+    return ::MessageBoxW(owner, text.c_str(), title_.c_str(), flags);
+}

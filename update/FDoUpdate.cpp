@@ -1,0 +1,7 @@
+#include "update/FDoUpdate.h"
+
+TfrmDoUpdate::TfrmDoUpdate(TComponent* owner) : TForm(owner)
+{
+    SetClientSize(368, 142);
+    FinishLoading();
+}
