@@ -1,0 +1,78 @@
+#include "app/Resources.h"
+
+#include <cstdint>
+
+#include "resources/resource_ids.h"
+#include "toolkit/Format.h"
+
+namespace {
+
+int g_updateMajor = 0;
+int g_updateMinor = 0;
+
+std::wstring& TargetStorage()
+{
+    static std::wstring target;
+    return target;
+}
+
+int32_t LittleEndian32(const unsigned char* bytes)
+{
+    const uint32_t value = uint32_t{bytes[0]} | (uint32_t{bytes[1]} << 8) | (uint32_t{bytes[2]} << 16) |
+                           (uint32_t{bytes[3]} << 24);
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+std::unique_ptr<TStream> OpenResource(const wchar_t* type, const std::wstring& name)
+{
+    return std::make_unique<TResourceStream>(::GetModuleHandleW(nullptr), name.c_str(), type);
+}
+
+std::wstring LoadText(int key)
+{
+    // With a buffer length of 0, LoadStringW hands back a pointer to the text inside the
+    // resource (not terminated) and its length, so no text is ever cut to a buffer.
+    const wchar_t* text = nullptr;
+    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), static_cast<UINT>(key),
+                                     reinterpret_cast<wchar_t*>(&text), 0);
+    if (length <= 0 || !text)
+        return std::wstring();
+    return std::wstring(text, static_cast<size_t>(length));
+}
+
+int UpdateMajor() { return g_updateMajor; }
+int UpdateMinor() { return g_updateMinor; }
+
+void SetUpdateVersion(int major, int minor)
+{
+    g_updateMajor = major;
+    g_updateMinor = minor;
+}
+
+void ReadUpdateVersion()
+{
+    unsigned char record[8];
+    {
+        std::unique_ptr<TStream> stream = OpenResource(RT_RCDATA, LoadText(sVersionResName));
+        stream->ReadBuffer(record, sizeof record);
+    }
+    SetUpdateVersion(LittleEndian32(record), LittleEndian32(record + 4));
+}
+
+std::wstring FormatTitle()
+{
+    return Format(LoadText(sTitleFormat), {static_cast<long long>(g_updateMajor),
+                                           static_cast<long long>(g_updateMinor)});
+}
+
+const std::wstring& UpdateTarget()
+{
+    return TargetStorage();
+}
+
+void SetUpdateTarget(const std::wstring& path)
+{
+    TargetStorage() = path;
+}
