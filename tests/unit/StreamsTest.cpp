@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempFolder.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/Consts.h"
 
@@ -57,36 +58,6 @@ protected:
         ++grows;
         return TMemoryStream::GrowBlock(newCapacity);
     }
-};
-
-// An empty folder of its own under the temp folder, removed with its files afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        wchar_t temp[MAX_PATH + 1] = {};
-        GetTempPathW(MAX_PATH + 1, temp);
-        path_ = std::wstring(temp) + L"streams-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(GetTickCount64());
-        EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
-    }
-    ~ScratchFolder()
-    {
-        WIN32_FIND_DATAW found;
-        HANDLE find = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    DeleteFileW(File(found.cFileName).c_str());
-            } while (FindNextFileW(find, &found));
-            FindClose(find);
-        }
-        RemoveDirectoryW(path_.c_str());
-    }
-    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
-
-private:
-    std::wstring path_;
 };
 
 std::string ReadAll(TStream& stream)
@@ -251,7 +222,7 @@ TEST(Streams, MemoryStreamSeeksAndWritesPastTheEnd)
 
 TEST(Streams, FileStreamWritesReadsAndSizes)
 {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::wstring path = folder.File(L"ソ表.bin");
     {
         TFileStream file(path, TFileMode::fmCreate);
@@ -280,7 +251,7 @@ TEST(Streams, FileStreamWritesReadsAndSizes)
 
 TEST(Streams, FileStreamOpenAndCreateErrorsNameThePath)
 {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::wstring missing = folder.File(L"missing.bin");
     const std::wstring inMissingFolder = folder.File(L"no folder\\new.bin");
     EXPECT_TRUE(FailsWith<EFOpenError>([&] { TFileStream f(missing, TFileMode::fmOpenRead); },
@@ -293,7 +264,7 @@ TEST(Streams, FileStreamOpenAndCreateErrorsNameThePath)
 
 TEST(Streams, FileStreamHonoursShareModes)
 {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::wstring path = folder.File(L"held.bin");
     {
         TFileStream holder(path, TFileMode::fmCreate, TShareMode::fmShareExclusive);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +13,7 @@
 
 #include "app/Resources.h"
 #include "resources/resource_ids.h"
+#include "tests/support/HostPath.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/Consts.h"
 
@@ -78,17 +78,6 @@ Bytes Contents(TMemoryStream& stream)
 {
     const unsigned char* p = static_cast<const unsigned char*>(stream.Memory());
     return p ? Bytes(p, p + stream.Size()) : Bytes();
-}
-
-// The build names files by their Linux path (UTF-8); under Wine that is drive Z:.
-std::wstring WinePath(const char* linuxPath)
-{
-    const int length = MultiByteToWideChar(CP_UTF8, 0, linuxPath, -1, nullptr, 0);
-    std::wstring path(static_cast<size_t>(length > 0 ? length : 1), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, linuxPath, -1, path.data(), length);
-    path.pop_back();  // the terminator
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return L"Z:" + path;
 }
 
 // The caller's sequence: header, a memory stream sized to the declared length, inflation.
@@ -360,7 +349,7 @@ TEST(UZLIB, DefaultPayloadInflatesToTheStandInExecutable)
     payload.SetSize(declared);
     DecompressToStream(*resource, payload, declared);
 
-    TFileStream standIn(WinePath(STANDIN_EXE), TFileMode::fmOpenRead);
+    TFileStream standIn(HostPath(STANDIN_EXE), TFileMode::fmOpenRead);
     TMemoryStream expected;
     expected.LoadFromStream(standIn);
     ASSERT_EQ(payload.Size(), expected.Size());
