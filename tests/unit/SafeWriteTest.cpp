@@ -1,0 +1,182 @@
+#include "update/SafeWrite.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/TempFolder.h"
+#include "tests/unit/ExpectError.h"
+#include "toolkit/Handles.h"
+
+namespace {
+
+using Bytes = std::string;
+
+Bytes ReadBytes(const std::wstring& path)
+{
+    unique_handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
+        return "<unreadable>";
+    Bytes bytes(::GetFileSize(file.get(), nullptr), '\0');
+    DWORD read = 0;
+    if (!bytes.empty())
+        ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    bytes.resize(read);
+    return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const Bytes& bytes)
+{
+    unique_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file);
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    unique_find find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (find) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name != L"." && name != L"..")
+                names.push_back(name);
+        } while (::FindNextFileW(find.get(), &data));
+    }
+    return names;
+}
+
+// Three pieces and a bit, each byte telling where it is.
+Bytes NewContent()
+{
+    Bytes bytes(3 * ReplacePieceSize + 100, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7 + i / 251);
+    return bytes;
+}
+
+void Replace(const std::wstring& target, const Bytes& bytes)
+{
+    ReplaceFileContents(target, bytes.data(), bytes.size());
+}
+
+struct ProbeGuard {
+    ~ProbeGuard() { SetReplaceProbe(nullptr); }
+};
+
+TEST(SafeWrite, TargetEndsHoldingExactlyTheNewBytes)
+{
+    TempFolder temp;
+    struct Case {
+        const wchar_t* folder;  // under the temp folder
+        const wchar_t* name;
+        const char* before;     // nullptr: no target yet
+        Bytes content;
+    };
+    const Case cases[] = {
+        {L"a", L"Soranote.exe", nullptr, NewContent()},
+        {L"b", L"Soranote.exe", "much longer than the new content, which is only short", "MZ short"},
+        {L"c", L"Soranote.exe", "MZ", NewContent()},
+        {L"d", L"Soranote.exe", "something", ""},
+        // In Shift-JIS both names end in byte 0x5C, the backslash.
+        {L"表", L"ソ.exe", "old", NewContent()},
+    };
+    for (const Case& c : cases) {
+        const std::wstring folder = temp.File(c.folder);
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+        const std::wstring target = folder + L"\\" + c.name;
+        SCOPED_TRACE(testing::Message() << target);
+        if (c.before)
+            WriteBytes(target, c.before);
+
+        Replace(target, c.content);
+
+        EXPECT_TRUE(ReadBytes(target) == c.content) << ReadBytes(target).size() << " bytes";
+        EXPECT_EQ(FilesIn(folder), std::vector<std::wstring>{c.name});
+    }
+}
+
+TEST(SafeWrite, FailureWhileWritingLeavesTheTargetAsItWasAndNoTemporaryFile)
+{
+    TempFolder temp;
+    ProbeGuard guard;
+    const std::wstring target = temp.File(L"Soranote.exe");
+    WriteBytes(target, "the working product");
+    std::vector<size_t> offsets;
+    std::wstring tempPath;
+    SetReplaceProbe([&](const std::wstring& path, size_t written) {
+        offsets.push_back(written);
+        tempPath = path;
+        // Nothing reaches the target while the new content is on its way.
+        EXPECT_EQ(ReadBytes(target), "the working product");
+        if (written == 2 * ReplacePieceSize)
+            throw EWriteError(L"ｽﾄﾘｰﾑへの書き込みｴﾗｰ");
+    });
+
+    EXPECT_TRUE(FailsWith<EWriteError>([&] { Replace(target, NewContent()); }, L"ｽﾄﾘｰﾑへの書き込みｴﾗｰ"));
+
+    EXPECT_EQ(offsets, (std::vector<size_t>{0, ReplacePieceSize, 2 * ReplacePieceSize}));
+    // The new content went to a sibling of the target, so putting it in place is a rename.
+    EXPECT_EQ(tempPath.substr(0, temp.Path().size() + 1), temp.Path() + L"\\");
+    EXPECT_EQ(tempPath.find(L'\\', temp.Path().size() + 1), std::wstring::npos);
+    EXPECT_EQ(ReadBytes(target), "the working product");
+    EXPECT_EQ(FilesIn(temp.Path()), std::vector<std::wstring>{L"Soranote.exe"});
+}
+
+TEST(SafeWrite, TargetThatCannotBeReplacedFailsWithItsPathAndStaysAsItWas)
+{
+    TempFolder temp;
+    const std::wstring target = temp.File(L"Soranote.exe");
+    auto holdOpen = [&](DWORD share) {
+        return unique_handle(::CreateFileW(target.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    struct Case {
+        const char* name;
+        int kind;
+    };
+    const Case cases[] = {
+        {"held open without sharing", 0},
+        {"held open, shared for everything", 1},
+        {"a folder in its place", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        unique_handle held;
+        if (c.kind == 2) {
+            ASSERT_TRUE(::CreateDirectoryW(target.c_str(), nullptr));
+        } else {
+            WriteBytes(target, "the working product");
+            held = holdOpen(c.kind == 0 ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+            ASSERT_TRUE(held);
+        }
+
+        EXPECT_TRUE(FailsWith<EFCreateError>([&] { Replace(target, NewContent()); },
+                                             L"ﾌｧｲﾙ " + target + L" を作成できません"));
+
+        held.reset();
+        if (c.kind == 2) {
+            EXPECT_NE(::GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+            ::RemoveDirectoryW(target.c_str());
+        } else {
+            EXPECT_EQ(ReadBytes(target), "the working product");
+            ::DeleteFileW(target.c_str());
+        }
+        EXPECT_TRUE(FilesIn(temp.Path()).empty());
+    }
+}
+
+TEST(SafeWrite, MissingFolderFailsWithTheTargetPath)
+{
+    TempFolder temp;
+    const std::wstring target = temp.File(L"gone\\Soranote.exe");
+    EXPECT_TRUE(FailsWith<EFCreateError>([&] { Replace(target, "MZ"); }, L"ﾌｧｲﾙ " + target + L" を作成できません"));
+    EXPECT_TRUE(FilesIn(temp.Path()).empty());
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+#include "update/SafeWrite.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "toolkit/Consts.h"
+#include "toolkit/Exceptions.h"
+#include "toolkit/Format.h"
+#include "toolkit/Handles.h"
+
+namespace {
+
+TReplaceProbe& Probe()
+{
+    static TReplaceProbe probe;
+    return probe;
+}
+
+[[noreturn]] void CannotCreate(const std::wstring& target)
+{
+    throw EFCreateError(Format(tkconst::SFCreateError, {target}));
+}
+
+// A new file beside the target, deleted again unless Commit() is called once it has taken
+// the target's place.
+class TempFile {
+public:
+    explicit TempFile(const std::wstring& target)
+    {
+        // A short name, so a target near the path limit still has room for its sibling.
+        const size_t cut = target.find_last_of(L"\\/:");
+        const std::wstring folder = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
+        const std::wstring stem = folder + L"~su" + std::to_wstring(::GetCurrentProcessId()) + L"-";
+        for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+            std::wstring path = stem + std::to_wstring(attempt) + L".tmp";
+            unique_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file) {
+                path_ = std::move(path);
+                file_ = std::move(file);
+                return;
+            }
+            if (::GetLastError() != ERROR_FILE_EXISTS)
+                break;
+        }
+        CannotCreate(target);
+    }
+
+    ~TempFile()
+    {
+        file_.reset();
+        if (!committed_)
+            ::DeleteFileW(path_.c_str());
+    }
+
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    HANDLE Handle() const { return file_.get(); }
+    void Close() { file_.reset(); }
+    void Commit() { committed_ = true; }
+
+private:
+    std::wstring path_;
+    unique_handle file_;
+    bool committed_ = false;
+};
+
+}  // namespace
+
+void SetReplaceProbe(TReplaceProbe probe)
+{
+    Probe() = std::move(probe);
+}
+
+void ReplaceFileContents(const std::wstring& target, const void* data, size_t size)
+{
+    TempFile temp(target);
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    size_t written = 0;
+    do {
+        if (Probe())
+            Probe()(temp.Path(), written);
+        const DWORD piece = static_cast<DWORD>(std::min(size - written, ReplacePieceSize));
+        DWORD done = 0;
+        if (piece > 0 && (!::WriteFile(temp.Handle(), bytes + written, piece, &done, nullptr) || done != piece))
+            throw EWriteError(tkconst::SWriteError);
+        written += piece;
+    } while (written < size);
+    // On the disk before it can become the target, so a crash cannot leave an empty file.
+    if (!::FlushFileBuffers(temp.Handle()))
+        throw EWriteError(tkconst::SWriteError);
+    temp.Close();
+    // One rename within the folder: the target is either the old file or the new one. It
+    // fails while another program holds the target open (a running product included).
+    if (!::MoveFileExW(temp.Path().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        CannotCreate(target);
+    temp.Commit();
+}
