@@ -1,7 +1,154 @@
 #include "update/FDoUpdate.h"
 
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+
+#include <zlib.h>
+
+#include "app/Resources.h"
+#include "app/UMessage.h"
+#include "resources/resource_ids.h"
+#include "toolkit/Format.h"
+#include "update/SafeWrite.h"
+#include "update/UZLIB.h"
+
+namespace {
+
+// The reader stops after the declared length and so never reaches the zlib stream's own
+// checksum: a garbled payload, or one whose declared length is too small, would be written
+// over the product as if sound. The container ends with that checksum (Adler-32 of the whole
+// inflated content, most significant byte first), so it is compared here.
+void CheckPayloadSum(TStream& container, const unsigned char* data, int size)
+{
+    unsigned char stored[4];
+    container.Seek(-4, soFromEnd);
+    container.ReadBuffer(stored, sizeof stored);
+    const uLong expected = (uLong{stored[0]} << 24) | (uLong{stored[1]} << 16) | (uLong{stored[2]} << 8) | stored[3];
+    if (adler32(adler32(0, Z_NULL, 0), data, static_cast<uInt>(size)) != expected)
+        throw ECompressionError(L"error");
+}
+
+}  // namespace
+
+void LoadPayload(TMemoryStream& stream, const std::wstring& name, const wchar_t* type)
+{
+    std::unique_ptr<TStream> resource = OpenResource(type, name);
+    int declared = 0;
+    if (!ReadCompressHeader(*resource, declared)) {
+        stream.CopyFrom(*resource, 0);  // 0: the whole resource from its first byte
+        return;
+    }
+    // Inflated straight into the caller's stream, sized once beforehand: the new executable is
+    // held in memory once, and never moved while it is filled. A negative length is no valid
+    // container; sizing fails on it before anything is inflated.
+    const long long at = stream.Position();
+    stream.SetSize(declared < 0 ? declared : std::max(stream.Size(), at + declared));
+    stream.SetPosition(at);
+    DecompressToStream(*resource, stream, declared);
+    CheckPayloadSum(*resource, static_cast<const unsigned char*>(stream.Memory()) + at, declared);
+}
+
+void CheckWritable()
+{
+    const DWORD attributes = ::GetFileAttributesW(UpdateTarget().c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        throw EReadOnly(UpdateTarget());
+}
+
 TfrmDoUpdate::TfrmDoUpdate(TComponent* owner) : TForm(owner)
 {
+    Name = L"frmDoUpdate";
+    BorderStyle = TFormBorderStyle::bsDialog;
+    BorderIcons = 0;  // nothing to close it with: it closes itself when the update is over
     SetClientSize(368, 142);
+
+    Label1 = new TLabel(this);
+    Label1->Name = L"Label1";
+    Label1->SetParent(this);
+    Label1->SetBounds(16, 44, 0, 0);
+    Label1->SetCaption(L"ソラノート%d.0%dにアップデート中です");
+
+    Label2 = new TLabel(this);
+    Label2->Name = L"Label2";
+    Label2->SetParent(this);
+    Label2->SetBounds(56, 68, 0, 0);
+    Label2->SetCaption(L"少しお待ちください・・・");
+
+    ProgressBar1 = new TProgressBar(this);
+    ProgressBar1->Name = L"ProgressBar1";
+    ProgressBar1->SetParent(this);
+    ProgressBar1->SetBounds(0, 126, 368, 16);  // along the bottom edge
+    ProgressBar1->SetMin(0);
+    ProgressBar1->SetMax(100);
+    ProgressBar1->SetTabOrder(0);
+
+    // Last, so its catcher lies above every other control on the client pixel (0, 0).
+    ReadyNotifier1 = new TReadyNotifier(this);
+    ReadyNotifier1->Name = L"ReadyNotifier1";
+    ReadyNotifier1->OnReady = [this](TObject* s) { ReadyNotifier1Ready(s); };
+
+    OnCreate = [this](TObject* s) { FormCreate(s); };
+    OnCloseQuery = [this](TObject* s, bool& canClose) { FormCloseQuery(s, canClose); };
     FinishLoading();
+}
+
+TfrmDoUpdate::~TfrmDoUpdate()
+{
+    // The hook refers to this dialog; it must not outlive it, whatever ended the dialog.
+    if (hookInstalled_)
+        Application().OnException = nullptr;
+}
+
+void TfrmDoUpdate::FormCreate(TObject*)
+{
+    SetCaption(ApplicationTitle());
+    Label1->SetCaption(Format(Label1->Caption(), {static_cast<long long>(UpdateMajor()),
+                                                  static_cast<long long>(UpdateMinor())}));
+}
+
+void TfrmDoUpdate::FormCloseQuery(TObject*, bool& canClose)
+{
+    Application().OnException = nullptr;
+    hookInstalled_ = false;
+    canClose = true;
+}
+
+void TfrmDoUpdate::ReadyNotifier1Ready(TObject*)
+{
+    Application().OnException = [this](TObject* s, const Exception& e) { ApplicationException(s, e); };
+    hookInstalled_ = true;
+    // Any error from here on leaves the handler with Cancel set, so the modal loop closes the
+    // dialog right after the hook's message.
+    SetModalResult(mrCancel);
+    Repaint();
+    DoUpdate();
+    SetModalResult(mrOk);
+}
+
+void TfrmDoUpdate::DoUpdate()
+{
+    TMemoryStream buffer;
+    ShowStep(1);
+    LoadPayload(buffer, PayloadName.empty() ? LoadText(sPayloadResName) : PayloadName, RT_RCDATA);
+    ShowStep(2);
+    CheckWritable();
+    ShowStep(3);
+    ReplaceFileContents(UpdateTarget(), buffer.Memory(), static_cast<size_t>(buffer.Size()));
+}
+
+void TfrmDoUpdate::ShowStep(int step)
+{
+    // Position before maximum, so the bar never shows 0 of 3; painted at once, since no
+    // message is handled until the update is over.
+    ProgressBar1->SetPosition(step);
+    ProgressBar1->SetMax(3);
+    ProgressBar1->Repaint();
+}
+
+void TfrmDoUpdate::ApplicationException(TObject*, const Exception& error)
+{
+    const int text = dynamic_cast<const EReadOnly*>(&error) ? sReadOnlyFile : sUnexpectedError;
+    ShowMessage(Format(LoadText(text), {error.Message()}));
 }

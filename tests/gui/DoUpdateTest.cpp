@@ -1,0 +1,380 @@
+#include "update/FDoUpdate.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/Resources.h"
+#include "tests/gui/MessageBoxAnswerer.h"
+#include "tests/support/HostPath.h"
+#include "tests/support/TempFolder.h"
+#include "toolkit/Handles.h"
+#include "update/SafeWrite.h"
+
+namespace {
+
+using Bytes = std::string;
+
+const wchar_t kTitle[] = L"ソラノート1.01アップデーター";
+const wchar_t kUnexpected[] = L"予期しないエラーが発生しました\r\n";
+const wchar_t kReadOnly[] = L"ファイルが読み取り専用になっているためアップデートできません\r\n";
+// What the packed test payloads inflate to (tests/resources/gui_tests.rc).
+const Bytes kPackedText = [] {
+    Bytes text;
+    for (int i = 0; i < 3; ++i)
+        text += "A payload for the update dialog tests.\r\n";
+    return text;
+}();
+
+Bytes ReadFileBytes(const std::wstring& path)
+{
+    unique_handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+    if (!file)
+        return "<missing>";
+    Bytes bytes(::GetFileSize(file.get(), nullptr), '\0');
+    DWORD read = 0;
+    if (!bytes.empty())
+        ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    bytes.resize(read);
+    return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const Bytes& bytes)
+{
+    unique_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file);
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    unique_find find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (find) {
+        do {
+            if (std::wstring(data.cFileName) != L"." && std::wstring(data.cFileName) != L"..")
+                names.push_back(data.cFileName);
+        } while (::FindNextFileW(find.get(), &data));
+    }
+    return names;
+}
+
+// Equal, or where they part, without printing files in full.
+testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected)
+{
+    if (actual == expected)
+        return testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
+    return testing::AssertionFailure() << actual.size() << " bytes where " << expected.size()
+                                       << " were expected, first difference at " << at;
+}
+
+Bytes ResourceBytes(const std::wstring& name)
+{
+    std::unique_ptr<TStream> stream = OpenResource(RT_RCDATA, name);
+    Bytes bytes(static_cast<size_t>(stream->Size()), '\0');
+    stream->ReadBuffer(bytes.data(), static_cast<long long>(bytes.size()));
+    return bytes;
+}
+
+// Junk longer than every payload here, so a target that is not wholly replaced shows.
+Bytes OldProduct()
+{
+    Bytes old(400000, 'o');
+    old.replace(0, 12, "OLD PRODUCT ");
+    return old;
+}
+
+struct UpdateRun {
+    TModalResult result = mrNone;
+    std::vector<AnsweredBox> boxes;
+    bool hookLeft = false;  // the application's error hook still installed afterwards
+};
+
+// Shows the update dialog modally, as the update flow does, with the payload taken from
+// resource `payload` ("" for the updater's own), answering its messages.
+UpdateRun RunDialog(const std::wstring& payload)
+{
+    UpdateRun run;
+    MessageBoxAnswerer answerer;
+    {
+        auto dialog = std::make_unique<TfrmDoUpdate>(nullptr);
+        dialog->PayloadName = payload;
+        run.result = dialog->ShowModal();
+    }
+    run.boxes = answerer.Stop();
+    run.hookLeft = static_cast<bool>(Application().OnException);
+    return run;
+}
+
+class DoUpdate : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetApplicationTitle(kTitle);
+        SetUpdateVersion(1, 1);
+        SetUpdateTarget(folder.File(L"Soranote.exe"));
+    }
+    void TearDown() override
+    {
+        SetReplaceProbe(nullptr);
+        Application().OnException = nullptr;
+    }
+
+    TempFolder folder;
+};
+
+TEST_F(DoUpdate, CreationFormatsTheVersionIntoTheFirstLine)
+{
+    SetUpdateVersion(2, 13);
+    TfrmDoUpdate dialog(nullptr);
+    dialog.ReadyNotifier1->OnReady = nullptr;
+    EXPECT_EQ(dialog.Label1->Caption(), L"ソラノート2.013にアップデート中です");
+    EXPECT_EQ(dialog.Label2->Caption(), L"少しお待ちください・・・");
+    wchar_t caption[64] = {};
+    ::GetWindowTextW(dialog.Handle(), caption, 64);
+    EXPECT_STREQ(caption, kTitle);
+    // Nothing to close it with: no system menu, so no close box either.
+    EXPECT_EQ(::GetWindowLongW(dialog.Handle(), GWL_STYLE) & WS_SYSMENU, 0);
+}
+
+TEST_F(DoUpdate, WritesThePayloadByteForByteAndEndsWithOk)
+{
+    struct Case {
+        const wchar_t* payload;
+        Bytes expected;
+        const char* before;  // the target before the update; nullptr: there is none
+    };
+    const Case cases[] = {
+        {L"", ReadFileBytes(HostPath(STANDIN_EXE)), nullptr},  // the updater's own packed stand-in
+        {L"", ReadFileBytes(HostPath(STANDIN_EXE)), "longer"},
+        {L"TEST_PACKED", kPackedText, "MZ"},
+        {L"TEST_PLAIN", ResourceBytes(L"TEST_PLAIN"), "longer"},          // no container: as it is
+        {L"TEST_NOTPACKED", ResourceBytes(L"TEST_NOTPACKED"), "longer"},  // marker byte differs
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "payload \"" << c.payload << "\" over " << (c.before ? c.before : "none"));
+        ::DeleteFileW(UpdateTarget().c_str());
+        if (c.before)
+            WriteFileBytes(UpdateTarget(), std::string(c.before) == "longer" ? OldProduct() : c.before);
+
+        const UpdateRun run = RunDialog(c.payload);
+
+        EXPECT_EQ(run.result, mrOk);
+        EXPECT_TRUE(run.boxes.empty()) << testing::PrintToString(run.boxes.front().text);
+        EXPECT_FALSE(run.hookLeft);
+        EXPECT_TRUE(SameBytes(ReadFileBytes(UpdateTarget()), c.expected));
+        EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::wstring>{L"Soranote.exe"});
+    }
+}
+
+TEST_F(DoUpdate, BadPayloadGivesOneMessageAndLeavesTheTargetAsItWas)
+{
+    struct Case {
+        const wchar_t* payload;
+        std::wstring detail;
+    };
+    const Case cases[] = {
+        {L"TEST_CORRUPT", L"error"},
+        {L"TEST_GARBLED", L"error"},       // inflates without complaint; the checksum differs
+        {L"TEST_UNDERSTATED", L"error"},   // would be written one byte short
+        {L"TEST_SHORT", L"ｽﾄﾘｰﾑからの読み込みｴﾗｰ"},
+        {L"TEST_OVERSTATED", L"ｽﾄﾘｰﾑからの読み込みｴﾗｰ"},
+        {L"NO_SUCH_PAYLOAD", L"NO_SUCH_PAYLOAD ﾘｿｰｽが見つかりません"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "payload " << c.payload);
+        WriteFileBytes(UpdateTarget(), OldProduct());
+
+        const UpdateRun run = RunDialog(c.payload);
+
+        EXPECT_EQ(run.result, mrCancel);
+        ASSERT_EQ(run.boxes.size(), 1u);
+        EXPECT_EQ(run.boxes[0].text, kUnexpected + c.detail);
+        EXPECT_EQ(run.boxes[0].caption, kTitle);
+        EXPECT_FALSE(run.hookLeft);
+        EXPECT_TRUE(SameBytes(ReadFileBytes(UpdateTarget()), OldProduct()));
+        EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::wstring>{L"Soranote.exe"});
+    }
+}
+
+// Starts a copy of the stand-in product from the target's path and keeps it running.
+class RunningProduct {
+public:
+    explicit RunningProduct(const std::wstring& exe)
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        if (::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info)) {
+            ::CloseHandle(info.hThread);
+            process_.reset(info.hProcess);
+            ::WaitForInputIdle(info.hProcess, 10000);
+        }
+    }
+    ~RunningProduct()
+    {
+        if (process_) {
+            ::TerminateProcess(process_.get(), 0);
+            ::WaitForSingleObject(process_.get(), 10000);
+        }
+    }
+    bool Running() const { return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+private:
+    unique_handle process_;
+};
+
+TEST_F(DoUpdate, TargetThatCannotBeReplacedIsLeftAsItWas)
+{
+    const std::wstring target = UpdateTarget();
+    const std::wstring cannotCreate = L"ﾌｧｲﾙ " + target + L" を作成できません";
+    const Bytes standIn = ReadFileBytes(HostPath(STANDIN_EXE));
+    struct Case {
+        const char* name;
+        std::function<std::shared_ptr<void>()> hold;  // what keeps the target from being replaced
+        std::wstring message;
+        bool runsTarget = false;  // the target is the stand-in product, started
+    };
+    auto holdOpen = [&](DWORD share) {
+        return [&target, share]() -> std::shared_ptr<void> {
+            auto file = std::make_shared<unique_handle>(
+                ::CreateFileW(target.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+            EXPECT_TRUE(*file);
+            return file;
+        };
+    };
+    const Case cases[] = {
+        {"read-only",
+         [&]() -> std::shared_ptr<void> {
+             ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+             return nullptr;
+         },
+         kReadOnly + target},
+        {"held open without sharing", holdOpen(0), kUnexpected + cannotCreate},
+        {"held open for reading by others", holdOpen(FILE_SHARE_READ | FILE_SHARE_WRITE), kUnexpected + cannotCreate},
+        {"the product is running",
+         [&]() -> std::shared_ptr<void> {
+             auto product = std::make_shared<RunningProduct>(target);
+             EXPECT_TRUE(product->Running());
+             return product;
+         },
+         kUnexpected + cannotCreate, true},
+        {"writing fails midway",
+         []() -> std::shared_ptr<void> {
+             SetReplaceProbe([](const std::wstring&, size_t written) {
+                 if (written > 0)
+                     throw EWriteError(L"ｽﾄﾘｰﾑへの書き込みｴﾗｰ");
+             });
+             return nullptr;
+         },
+         std::wstring(kUnexpected) + L"ｽﾄﾘｰﾑへの書き込みｴﾗｰ"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes before = c.runsTarget ? standIn : OldProduct();
+        WriteFileBytes(target, before);
+        UpdateRun run;
+        {
+            std::shared_ptr<void> hold = c.hold();
+            run = RunDialog(L"");
+        }
+        SetReplaceProbe(nullptr);
+        const DWORD attributes = ::GetFileAttributesW(target.c_str());
+        ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+        EXPECT_EQ(run.result, mrCancel);
+        ASSERT_EQ(run.boxes.size(), 1u);
+        EXPECT_EQ(run.boxes[0].text, c.message);
+        EXPECT_FALSE(run.hookLeft);
+        EXPECT_TRUE(SameBytes(ReadFileBytes(target), before));
+        EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::wstring>{L"Soranote.exe"});
+    }
+}
+
+TEST_F(DoUpdate, MissingFolderIsReportedWithTheTargetPath)
+{
+    const std::wstring target = folder.File(L"not there\\Soranote.exe");
+    SetUpdateTarget(target);
+
+    const UpdateRun run = RunDialog(L"");
+
+    EXPECT_EQ(run.result, mrCancel);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text, kUnexpected + (L"ﾌｧｲﾙ " + target + L" を作成できません"));
+    EXPECT_TRUE(FilesIn(folder.Path()).empty());
+}
+
+// What the progress bar has painted, recorded by a window procedure put in front of its own.
+struct PaintedBar {
+    static inline WNDPROC previous = nullptr;
+    static inline std::vector<std::pair<int, int>> states;  // (position, maximum) as painted
+
+    static LRESULT CALLBACK Proc(HWND bar, UINT message, WPARAM wparam, LPARAM lparam)
+    {
+        const LRESULT result = ::CallWindowProcW(previous, bar, message, wparam, lparam);
+        if (message == WM_PAINT) {
+            const auto pos = static_cast<int>(::CallWindowProcW(previous, bar, PBM_GETPOS, 0, 0));
+            const auto max = static_cast<int>(::CallWindowProcW(previous, bar, PBM_GETRANGE, FALSE, 0));
+            if (states.empty() || states.back() != std::make_pair(pos, max))
+                states.emplace_back(pos, max);
+        }
+        return result;
+    }
+};
+
+TEST_F(DoUpdate, BarShowsEachStepBeforeItRunsAndNeverZeroOfThree)
+{
+    std::vector<std::pair<int, int>> paintedWhenWriting;
+    int writes = 0;
+    SetReplaceProbe([&](const std::wstring&, size_t written) {
+        if (written == 0) {
+            paintedWhenWriting = PaintedBar::states;
+            ++writes;
+        }
+    });
+    PaintedBar::states.clear();
+    MessageBoxAnswerer answerer;
+    TModalResult result;
+    {
+        TfrmDoUpdate dialog(nullptr);
+        HWND bar = dialog.ProgressBar1->Handle();
+        PaintedBar::previous = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PaintedBar::Proc)));
+        result = dialog.ShowModal();
+        ::SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PaintedBar::previous));
+    }
+    EXPECT_TRUE(answerer.Stop().empty());
+    EXPECT_EQ(result, mrOk);
+    ASSERT_EQ(writes, 1);
+
+    // Painted before the write: the empty bar, then each of the three steps in turn.
+    using States = std::vector<std::pair<int, int>>;
+    std::vector<std::pair<int, int>> ofThree;
+    for (const auto& state : paintedWhenWriting)
+        if (state.second == 3)
+            ofThree.push_back(state);
+    EXPECT_EQ(ofThree, (States{{1, 3}, {2, 3}, {3, 3}})) << testing::PrintToString(paintedWhenWriting);
+    ASSERT_FALSE(paintedWhenWriting.empty());
+    EXPECT_EQ(paintedWhenWriting.front(), std::make_pair(0, 100));
+    EXPECT_EQ(paintedWhenWriting.back(), std::make_pair(3, 3));
+    for (const auto& state : PaintedBar::states)
+        EXPECT_NE(state, std::make_pair(0, 3));
+}
+
+}  // namespace
