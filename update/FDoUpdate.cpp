@@ -140,11 +140,12 @@ void TfrmDoUpdate::DoUpdate()
 
 void TfrmDoUpdate::ShowStep(int step)
 {
-    // Position before maximum, so the bar never shows 0 of 3; painted at once, since no
-    // message is handled until the update is over.
-    ProgressBar1->SetPosition(step);
+    // No message is handled until the update is over, so the step must reach the screen now.
+    // The bar redraws itself on a new position; what a change of range left unpainted is
+    // painted here, once the new position is set.
     ProgressBar1->SetMax(3);
-    ProgressBar1->Repaint();
+    ProgressBar1->SetPosition(step);
+    ::UpdateWindow(ProgressBar1->Handle());
 }
 
 void TfrmDoUpdate::ApplicationException(TObject*, const Exception& error)
