@@ -60,13 +60,14 @@ std::wstring TextOf(HWND window)
 }
 
 // Answers every message box this process shows while the test thread is in a modal loop:
-// reads its text, presses OK and counts it once it is gone.
-class MessageBoxAnswerer {
+// reads its text, presses OK and counts it once it is gone, so a script can wait for the
+// gate's answer before it goes on.
+class CountingBoxAnswerer {
 public:
-    MessageBoxAnswerer() : thread_([this] { Run(); }) {}
-    ~MessageBoxAnswerer() { Stop(); }
-    MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
-    MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+    CountingBoxAnswerer() : thread_([this] { Run(); }) {}
+    ~CountingBoxAnswerer() { Stop(); }
+    CountingBoxAnswerer(const CountingBoxAnswerer&) = delete;
+    CountingBoxAnswerer& operator=(const CountingBoxAnswerer&) = delete;
 
     int Answered() const { return answered_; }
 
@@ -145,11 +146,11 @@ struct ModalRun {
 // window handles only). Every message box that comes up meanwhile is read and answered with
 // OK. A dialog the script leaves open is closed (with the window it opened), so a failing
 // test cannot hang.
-ModalRun RunModal(TfrmInputPath& form, const std::function<void(const MessageBoxAnswerer&)>& user)
+ModalRun RunModal(TfrmInputPath& form, const std::function<void(const CountingBoxAnswerer&)>& user)
 {
     HWND dialog = form.Handle();
     ModalRun run;
-    MessageBoxAnswerer answerer;
+    CountingBoxAnswerer answerer;
     std::thread helper([&] {
         if (WaitUntil([&] { return ::IsWindowVisible(dialog) != FALSE; }))
             user(answerer);
@@ -172,7 +173,7 @@ ModalRun PressStart(TfrmInputPath& form)
     HWND dialog = form.Handle();
     HWND start = form.BitBtn2->Handle();
     HWND no = form.BitBtn3->Handle();
-    return RunModal(form, [&](const MessageBoxAnswerer& answerer) {
+    return RunModal(form, [&](const CountingBoxAnswerer& answerer) {
         Click(start);
         WaitUntil([&] { return answerer.Answered() > 0 || !::IsWindowVisible(dialog); });
         if (::IsWindowVisible(dialog))
@@ -333,7 +334,7 @@ TEST_F(InstallFolderDialog, ProductDeletedWhileOpenKeepsTheDialogOpenWithoutAMes
     HWND start = form->BitBtn2->Handle();
     HWND no = form->BitBtn3->Handle();
     bool disabled = false;
-    const ModalRun run = RunModal(*form, [&](const MessageBoxAnswerer&) {
+    const ModalRun run = RunModal(*form, [&](const CountingBoxAnswerer&) {
         ::DeleteFileW(exe.c_str());
         Click(start);
         disabled = WaitUntil([&] { return !::IsWindowEnabled(start); });
@@ -358,7 +359,7 @@ TEST_F(InstallFolderDialog, KeyboardAltFFocusesTheFolderEnterStartsEscCancels)
     HWND edit = form->Edit1->Handle();
     HWND other = form->BitBtn3->Handle();
     bool editFocused = false;
-    ModalRun run = RunModal(*form, [&](const MessageBoxAnswerer&) {
+    ModalRun run = RunModal(*form, [&](const CountingBoxAnswerer&) {
         WaitUntil([&] { return FocusOf(thread) != nullptr; });
         ::PostMessageW(other, WM_SYSCHAR, L'f', 1 << 29);
         editFocused = WaitUntil([&] { return FocusOf(thread) == edit; });
@@ -371,7 +372,7 @@ TEST_F(InstallFolderDialog, KeyboardAltFFocusesTheFolderEnterStartsEscCancels)
     form = Create();
     Type(*form, folder);
     edit = form->Edit1->Handle();
-    run = RunModal(*form, [&](const MessageBoxAnswerer&) { PressKey(edit, VK_ESCAPE); });
+    run = RunModal(*form, [&](const CountingBoxAnswerer&) { PressKey(edit, VK_ESCAPE); });
     EXPECT_EQ(run.result, mrCancel);
     EXPECT_FALSE(run.forcedClose);
 }
@@ -391,7 +392,7 @@ TEST_F(InstallFolderDialog, BrowseOpensOwnedFolderDialogAndTakesItsFolderOnlyOnO
     // Closing the folder dialog (Cancel) leaves the edit alone; the folder dialog is gone.
     HWND folderDialog = nullptr;
     bool destroyed = false;
-    ModalRun run = RunModal(*form, [&](const MessageBoxAnswerer&) {
+    ModalRun run = RunModal(*form, [&](const CountingBoxAnswerer&) {
         Click(browse);
         WaitUntil([&] { return (folderDialog = OwnedWindow(dialog)) != nullptr; });
         ::PostMessageW(folderDialog, WM_CLOSE, 0, 0);
@@ -408,7 +409,7 @@ TEST_F(InstallFolderDialog, BrowseOpensOwnedFolderDialogAndTakesItsFolderOnlyOnO
     Type(*form, folder);
     folderDialog = nullptr;
     destroyed = false;
-    run = RunModal(*form, [&](const MessageBoxAnswerer&) {
+    run = RunModal(*form, [&](const CountingBoxAnswerer&) {
         Click(browse);
         WaitUntil([&] { return (folderDialog = OwnedWindow(dialog)) != nullptr; });
         PressKey(folderDialog, VK_RETURN);
