@@ -8,7 +8,7 @@ build=${BUILD_DIR:-$root/build}
 
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils
-          fonts-ipafont-gothic imagemagick googletest cmake ninja-build python3)
+          fonts-ipafont-gothic fonts-wine imagemagick googletest cmake ninja-build python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -21,7 +21,7 @@ if ((${#missing[@]})); then
 fi
 
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/.soranote-ready" ]; then
+if [ ! -f "$WINEPREFIX/.soranote-ready-2" ]; then
   echo "setup: creating the Wine prefix $WINEPREFIX"
   mkdir -p "$build"
   wineboot -i >/dev/null 2>&1 || true
@@ -37,11 +37,15 @@ for face, sub in [("ＭＳ Ｐゴシック", "IPAPGothic"), ("ＭＳ ゴシッ�
                   ("MS UI Gothic", "IPAPGothic")]:
     lines.append(f'"{face}"="{sub}"')
 lines += ["", r"[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]",
-          '"MS Shell Dlg"="IPAPGothic"', '"MS Shell Dlg 2"="IPAPGothic"', '"Tahoma"="IPAPGothic"', ""]
+          '"MS Shell Dlg"="IPAPGothic"', '"MS Shell Dlg 2"="IPAPGothic"', '"Tahoma"="IPAPGothic"', "",
+          # Every program runs on one virtual desktop: Wine draws the window frames itself (so
+          # screenshots show captions), and hiding a window does not wait for a window manager.
+          r"[HKEY_CURRENT_USER\Software\Wine\Explorer]", '"Desktop"="Default"', "",
+          r"[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]", '"Default"="1024x768"', ""]
 open(sys.argv[1], "w", encoding="utf-16").write("\r\n".join(lines))
 PY
   wine regedit /S "$reg" >/dev/null 2>&1
   wineserver -w
   rm -f "$reg"
-  touch "$WINEPREFIX/.soranote-ready"
+  touch "$WINEPREFIX/.soranote-ready-2"
 fi
