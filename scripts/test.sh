@@ -9,6 +9,10 @@ run_tests() {
   # One persistent wineserver for the whole run saves its start-up for every test.
   wineserver -p
   trap 'wineserver -k 2>/dev/null || true' EXIT
+  # The first program of a new wineserver starts Wine's background services, which keep its
+  # output open for as long as the server lives; if that program were a test, CTest would
+  # wait for that output to end, for ever. Start them from a program with no output instead.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   ctest --test-dir "$build" --output-on-failure "$@"
 }
 export -f run_tests
