@@ -1,0 +1,169 @@
+// The built SoranoteUpdater.exe as a file: what its import table makes the loader search for
+// before the first line of our code runs, and what its manifest asks of Windows.
+#include "tests/support/ResourceEdit.h"
+#include "tests/support/Sandbox.h"
+#include "toolkit/Handles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+// A PE32+ image read from its file bytes: header fields and data by RVA, bounds-checked.
+class PeFile {
+public:
+    explicit PeFile(std::vector<BYTE> bytes) : bytes_(std::move(bytes))
+    {
+        const auto dos = At<IMAGE_DOS_HEADER>(0);
+        if (dos.e_magic != IMAGE_DOS_SIGNATURE || At<DWORD>(dos.e_lfanew) != IMAGE_NT_SIGNATURE)
+            throw std::runtime_error("not a PE file");
+        const size_t fileHeader = static_cast<size_t>(dos.e_lfanew) + 4;
+        const auto file = At<IMAGE_FILE_HEADER>(fileHeader);
+        const size_t optional = fileHeader + sizeof(IMAGE_FILE_HEADER);
+        optional_ = At<IMAGE_OPTIONAL_HEADER64>(optional);
+        if (optional_.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+            throw std::runtime_error("not a 64-bit image");
+        const size_t sections = optional + file.SizeOfOptionalHeader;
+        for (WORD i = 0; i < file.NumberOfSections; ++i)
+            sections_.push_back(At<IMAGE_SECTION_HEADER>(sections + i * sizeof(IMAGE_SECTION_HEADER)));
+    }
+
+    const IMAGE_DATA_DIRECTORY& Directory(int index) const { return optional_.DataDirectory[index]; }
+
+    template <typename T>
+    T AtRva(DWORD rva) const
+    {
+        return At<T>(Offset(rva));
+    }
+
+    std::string StringAtRva(DWORD rva) const
+    {
+        const size_t start = Offset(rva);
+        const auto end = std::find(bytes_.begin() + start, bytes_.end(), BYTE{0});
+        if (end == bytes_.end())
+            throw std::runtime_error("unterminated string");
+        return std::string(bytes_.begin() + start, end);
+    }
+
+private:
+    template <typename T>
+    T At(size_t offset) const
+    {
+        if (offset > bytes_.size() || bytes_.size() - offset < sizeof(T))
+            throw std::runtime_error("read beyond the end of the file");
+        T value;
+        std::memcpy(&value, bytes_.data() + offset, sizeof value);
+        return value;
+    }
+
+    size_t Offset(DWORD rva) const
+    {
+        for (const auto& s : sections_) {
+            const DWORD size = std::max(s.Misc.VirtualSize, s.SizeOfRawData);
+            if (rva >= s.VirtualAddress && rva - s.VirtualAddress < size)
+                return s.PointerToRawData + (rva - s.VirtualAddress);
+        }
+        throw std::runtime_error("RVA outside every section");
+    }
+
+    std::vector<BYTE> bytes_;
+    IMAGE_OPTIONAL_HEADER64 optional_{};
+    std::vector<IMAGE_SECTION_HEADER> sections_;
+};
+
+std::string Lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return static_cast<char>(tolower(c)); });
+    return s;
+}
+
+// Every DLL the loader resolves for the image before it runs, delay-loaded ones included.
+std::set<std::string> ImportedDlls(const PeFile& pe)
+{
+    std::set<std::string> dlls;
+    const auto& imports = pe.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    for (DWORD at = imports.VirtualAddress; imports.Size; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto entry = pe.AtRva<IMAGE_IMPORT_DESCRIPTOR>(at);
+        if (entry.Name == 0)
+            break;
+        dlls.insert(Lower(pe.StringAtRva(entry.Name)));
+    }
+    const auto& delayed = pe.Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT);
+    for (DWORD at = delayed.VirtualAddress; delayed.Size; at += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR)) {
+        const auto entry = pe.AtRva<IMAGE_DELAYLOAD_DESCRIPTOR>(at);
+        if (entry.DllNameRVA == 0)
+            break;
+        dlls.insert(Lower(pe.StringAtRva(entry.DllNameRVA)));
+    }
+    return dlls;
+}
+
+// DLLs Windows never looks for in the program's folder: the known DLLs (always taken from
+// System32), API sets (resolved by name), and the common controls, which the manifest binds
+// to the side-by-side version 6 assembly.
+bool AlwaysFromTheSystem(const std::string& dll)
+{
+    static const std::set<std::string> known = {
+        "kernel32.dll", "user32.dll",   "gdi32.dll",   "advapi32.dll", "shell32.dll",
+        "ole32.dll",    "oleaut32.dll", "msvcrt.dll",  "comdlg32.dll", "shlwapi.dll",
+        "ws2_32.dll",   "rpcrt4.dll",   "imm32.dll",   "ntdll.dll",    "sechost.dll",
+        "combase.dll",  "comctl32.dll",
+    };
+    return known.count(dll) != 0 || dll.rfind("api-ms-win-", 0) == 0;
+}
+
+std::string Manifest(const std::wstring& exe)
+{
+    unique_hmodule module(LoadLibraryExW(exe.c_str(), nullptr,
+                                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    if (!module)
+        throw std::runtime_error("cannot open the executable as a data file");
+    HRSRC info = FindResourceW(module.get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+    HGLOBAL loaded = info ? LoadResource(module.get(), info) : nullptr;
+    const char* text = static_cast<const char*>(loaded ? LockResource(loaded) : nullptr);
+    if (!text)
+        throw std::runtime_error("no manifest with id 1");
+    return std::string(text, SizeofResource(module.get(), info));
+}
+
+// The manifest text with every run of white space made one blank, so the checks do not
+// depend on how it is laid out in lines.
+std::string Squeezed(const std::string& xml)
+{
+    std::string out;
+    for (char c : xml) {
+        const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+        if (!blank)
+            out += c;
+        else if (!out.empty() && out.back() != ' ')
+            out += ' ';
+    }
+    return out;
+}
+
+TEST(Executable, ImportsOnlyDllsThatAreNeverSearchedForBesideIt)
+{
+    const std::set<std::string> dlls = ImportedDlls(PeFile(ReadFileBytes(UpdaterExe())));
+    ASSERT_TRUE(dlls.count("kernel32.dll")) << "the import table was not read";
+    for (const std::string& dll : dlls)
+        EXPECT_TRUE(AlwaysFromTheSystem(dll))
+            << dll << " would be looked for in the program's folder first; load it from System32 at run time";
+}
+
+TEST(Executable, ManifestAsksForAdministratorGdiScalingAndCommonControls6)
+{
+    const std::string manifest = Squeezed(Manifest(UpdaterExe()));
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
+    const size_t scaling = manifest.find("<gdiScaling");
+    ASSERT_NE(scaling, std::string::npos);
+    EXPECT_EQ(manifest.compare(manifest.find('>', scaling) + 1, 4, "true"), 0) << "gdiScaling is not true";
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+              std::string::npos);
+}
+
+}  // namespace
