@@ -88,27 +88,6 @@ std::string DescribeWindows(const DrivenProcess& process)
     return seen;
 }
 
-// The driven programs run on a desktop of their own, and the driving thread joins it so it
-// sees their windows. Wine shows such a desktop as a virtual one: the programs stay off the
-// caller's screen, and with no window manager involved, hiding a window costs no wait.
-const wchar_t* DriverDesktop()
-{
-    static const wchar_t* const name = [] {
-        static const wchar_t kName[] = L"SoranoteTests";
-        // Wine makes a desktop virtual when its size is configured (the setting concerns
-        // this desktop name only).
-        static const wchar_t kSize[] = L"800x600";
-        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Explorer\\Desktops", kName, REG_SZ, kSize,
-                        sizeof kSize);
-        // Kept open for the life of the process: the thread works on it until the end.
-        HDESK desktop = CreateDesktopW(kName, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-        if (!desktop || !SetThreadDesktop(desktop))
-            FailWin32("joining the test desktop");
-        return kName;
-    }();
-    return name;
-}
-
 }  // namespace
 
 DrivenProcess::DrivenProcess(const std::wstring& exe, const std::wstring& workFolder)
@@ -116,7 +95,6 @@ DrivenProcess::DrivenProcess(const std::wstring& exe, const std::wstring& workFo
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    startup.lpDesktop = const_cast<wchar_t*>(DriverDesktop());
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         workFolder.c_str(), &startup, &info))
