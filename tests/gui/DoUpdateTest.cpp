@@ -250,14 +250,6 @@ TEST_F(DoUpdate, TargetThatCannotBeReplacedIsLeftAsItWas)
         std::wstring message;
         bool runsTarget = false;  // the target is the stand-in product, started
     };
-    auto holdOpen = [&](DWORD share) {
-        return [&target, share]() -> std::shared_ptr<void> {
-            auto file = std::make_shared<unique_handle>(
-                ::CreateFileW(target.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
-            EXPECT_TRUE(*file);
-            return file;
-        };
-    };
     const Case cases[] = {
         {"read-only",
          [&]() -> std::shared_ptr<void> {
@@ -265,8 +257,14 @@ TEST_F(DoUpdate, TargetThatCannotBeReplacedIsLeftAsItWas)
              return nullptr;
          },
          kReadOnly + target},
-        {"held open without sharing", holdOpen(0), kUnexpected + cannotCreate},
-        {"held open for reading by others", holdOpen(FILE_SHARE_READ | FILE_SHARE_WRITE), kUnexpected + cannotCreate},
+        {"held open without sharing",
+         [&]() -> std::shared_ptr<void> {
+             auto file = std::make_shared<unique_handle>(
+                 ::CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+             EXPECT_TRUE(*file);
+             return file;
+         },
+         kUnexpected + cannotCreate},
         {"the product is running",
          [&]() -> std::shared_ptr<void> {
              auto product = std::make_shared<RunningProduct>(target);
