@@ -49,3 +49,8 @@ PY
   rm -f "$reg"
   touch "$WINEPREFIX/.soranote-ready-2"
 fi
+# Wine draws the caption buttons with Marlett; this Wine does not find its own copy by itself.
+fonts=$WINEPREFIX/drive_c/windows/Fonts
+if [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+fi
