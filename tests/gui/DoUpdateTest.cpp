@@ -15,6 +15,7 @@
 #include "tests/gui/MessageBoxAnswerer.h"
 #include "tests/support/HostPath.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/Files.h"
 #include "toolkit/Handles.h"
 #include "update/SafeWrite.h"
 
@@ -32,42 +33,6 @@ const Bytes kPackedText = [] {
         text += "A payload for the update dialog tests.\r\n";
     return text;
 }();
-
-Bytes ReadFileBytes(const std::wstring& path)
-{
-    unique_handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-    if (!file)
-        return "<missing>";
-    Bytes bytes(::GetFileSize(file.get(), nullptr), '\0');
-    DWORD read = 0;
-    if (!bytes.empty())
-        ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    bytes.resize(read);
-    return bytes;
-}
-
-void WriteFileBytes(const std::wstring& path, const Bytes& bytes)
-{
-    unique_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(file);
-    DWORD written = 0;
-    ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-}
-
-std::vector<std::wstring> FilesIn(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    unique_find find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            if (std::wstring(data.cFileName) != L"." && std::wstring(data.cFileName) != L"..")
-                names.push_back(data.cFileName);
-        } while (::FindNextFileW(find.get(), &data));
-    }
-    return names;
-}
 
 // Equal, or where they part, without printing files in full.
 testing::AssertionResult SameBytes(const Bytes& actual, const Bytes& expected)
@@ -158,8 +123,8 @@ TEST_F(DoUpdate, WritesThePayloadByteForByteAndEndsWithOk)
         const char* before;  // the target before the update; nullptr: there is none
     };
     const Case cases[] = {
-        {L"", ReadFileBytes(HostPath(STANDIN_EXE)), nullptr},  // the updater's own packed stand-in
-        {L"", ReadFileBytes(HostPath(STANDIN_EXE)), "longer"},
+        {L"", FileContents(HostPath(STANDIN_EXE)), nullptr},  // the updater's own packed stand-in
+        {L"", FileContents(HostPath(STANDIN_EXE)), "longer"},
         {L"TEST_PACKED", kPackedText, "MZ"},
         {L"TEST_PLAIN", ResourceBytes(L"TEST_PLAIN"), "longer"},          // no container: as it is
         {L"TEST_NOTPACKED", ResourceBytes(L"TEST_NOTPACKED"), "longer"},  // marker byte differs
@@ -168,14 +133,14 @@ TEST_F(DoUpdate, WritesThePayloadByteForByteAndEndsWithOk)
         SCOPED_TRACE(testing::Message() << "payload \"" << c.payload << "\" over " << (c.before ? c.before : "none"));
         ::DeleteFileW(UpdateTarget().c_str());
         if (c.before)
-            WriteFileBytes(UpdateTarget(), std::string(c.before) == "longer" ? OldProduct() : c.before);
+            WriteFileContents(UpdateTarget(), std::string(c.before) == "longer" ? OldProduct() : c.before);
 
         const UpdateRun run = RunDialog(c.payload);
 
         EXPECT_EQ(run.result, mrOk);
         EXPECT_TRUE(run.boxes.empty()) << testing::PrintToString(run.boxes.front().text);
         EXPECT_FALSE(run.hookLeft);
-        EXPECT_TRUE(SameBytes(ReadFileBytes(UpdateTarget()), c.expected));
+        EXPECT_TRUE(SameBytes(FileContents(UpdateTarget()), c.expected));
         EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::wstring>{L"Soranote.exe"});
     }
 }
@@ -196,7 +161,7 @@ TEST_F(DoUpdate, BadPayloadGivesOneMessageAndLeavesTheTargetAsItWas)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "payload " << c.payload);
-        WriteFileBytes(UpdateTarget(), OldProduct());
+        WriteFileContents(UpdateTarget(), OldProduct());
 
         const UpdateRun run = RunDialog(c.payload);
 
@@ -205,7 +170,7 @@ TEST_F(DoUpdate, BadPayloadGivesOneMessageAndLeavesTheTargetAsItWas)
         EXPECT_EQ(run.boxes[0].text, kUnexpected + c.detail);
         EXPECT_EQ(run.boxes[0].caption, kTitle);
         EXPECT_FALSE(run.hookLeft);
-        EXPECT_TRUE(SameBytes(ReadFileBytes(UpdateTarget()), OldProduct()));
+        EXPECT_TRUE(SameBytes(FileContents(UpdateTarget()), OldProduct()));
         EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::wstring>{L"Soranote.exe"});
     }
 }
@@ -243,7 +208,7 @@ TEST_F(DoUpdate, TargetThatCannotBeReplacedIsLeftAsItWas)
 {
     const std::wstring target = UpdateTarget();
     const std::wstring cannotCreate = L"ﾌｧｲﾙ " + target + L" を作成できません";
-    const Bytes standIn = ReadFileBytes(HostPath(STANDIN_EXE));
+    const Bytes standIn = FileContents(HostPath(STANDIN_EXE));
     struct Case {
         const char* name;
         std::function<std::shared_ptr<void>()> hold;  // what keeps the target from being replaced
@@ -285,7 +250,7 @@ TEST_F(DoUpdate, TargetThatCannotBeReplacedIsLeftAsItWas)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Bytes before = c.runsTarget ? standIn : OldProduct();
-        WriteFileBytes(target, before);
+        WriteFileContents(target, before);
         UpdateRun run;
         {
             std::shared_ptr<void> hold = c.hold();
@@ -299,7 +264,7 @@ TEST_F(DoUpdate, TargetThatCannotBeReplacedIsLeftAsItWas)
         ASSERT_EQ(run.boxes.size(), 1u);
         EXPECT_EQ(run.boxes[0].text, c.message);
         EXPECT_FALSE(run.hookLeft);
-        EXPECT_TRUE(SameBytes(ReadFileBytes(target), before));
+        EXPECT_TRUE(SameBytes(FileContents(target), before));
         EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
         EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::wstring>{L"Soranote.exe"});
     }

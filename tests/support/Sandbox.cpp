@@ -6,6 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "tests/support/Files.h"
 #include "tests/support/HostPath.h"
 #include "tests/support/ResourceEdit.h"
 #include "toolkit/Handles.h"
@@ -109,18 +110,7 @@ std::wstring Sandbox::CopyUpdater(const std::wstring& resourceName,
 
 std::vector<std::wstring> Sandbox::Files() const
 {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    unique_find find(FindFirstFileW((Folder() + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..")
-                names.push_back(name);
-        } while (FindNextFileW(find.get(), &data));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return FilesIn(Folder());
 }
 
 std::wstring UpdaterExe()

@@ -1,4 +1,5 @@
 #include "target/Filever.h"
+#include "tests/support/Files.h"
 
 #include "tests/support/HostPath.h"
 #include "tests/support/TempFolder.h"
@@ -29,15 +30,6 @@ Installed Read(const std::wstring& path)
     Installed v{-7, -7};  // the reader must overwrite whatever the caller had
     ReadInstalledVersion(path, v.major, v.composite);
     return v;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    unique_handle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(h);
-    DWORD written = 0;
-    ASSERT_TRUE(::WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
 }
 
 TEST(ReadInstalledVersion, CompositeIsMinorTimesTenPlusRelease)
@@ -92,9 +84,9 @@ TEST(ReadInstalledVersion, UnreadableVersionIsZeroZero)
 {
     TempFolder temp;
     MakeExeWithoutVersion(StandIn(), temp.File(L"nover.exe"));
-    WriteBytes(temp.File(L"text.exe"), "This is not an executable.\r\n");
-    WriteBytes(temp.File(L"empty.exe"), "");
-    WriteBytes(temp.File(L"mz.exe"), std::string("MZ") + std::string(62, '\xFF'));  // broken header
+    WriteFileContents(temp.File(L"text.exe"), "This is not an executable.\r\n");
+    WriteFileContents(temp.File(L"empty.exe"), "");
+    WriteFileContents(temp.File(L"mz.exe"), std::string("MZ") + std::string(62, '\xFF'));  // broken header
     CreateDirectoryW(temp.File(L"Soranote.exe").c_str(), nullptr);
 
     for (const std::wstring& path :

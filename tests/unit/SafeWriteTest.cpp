@@ -9,48 +9,12 @@
 
 #include "tests/support/TempFolder.h"
 #include "tests/unit/ExpectError.h"
+#include "tests/support/Files.h"
 #include "toolkit/Handles.h"
 
 namespace {
 
 using Bytes = std::string;
-
-Bytes ReadBytes(const std::wstring& path)
-{
-    unique_handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file)
-        return "<unreadable>";
-    Bytes bytes(::GetFileSize(file.get(), nullptr), '\0');
-    DWORD read = 0;
-    if (!bytes.empty())
-        ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    bytes.resize(read);
-    return bytes;
-}
-
-void WriteBytes(const std::wstring& path, const Bytes& bytes)
-{
-    unique_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(file);
-    DWORD written = 0;
-    ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-}
-
-std::vector<std::wstring> FilesIn(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    unique_find find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..")
-                names.push_back(name);
-        } while (::FindNextFileW(find.get(), &data));
-    }
-    return names;
-}
 
 // Three pieces and a bit, each byte telling where it is.
 Bytes NewContent()
@@ -93,11 +57,11 @@ TEST(SafeWrite, TargetEndsHoldingExactlyTheNewBytes)
         const std::wstring target = folder + L"\\" + c.name;
         SCOPED_TRACE(testing::Message() << target);
         if (c.before)
-            WriteBytes(target, c.before);
+            WriteFileContents(target, c.before);
 
         Replace(target, c.content);
 
-        EXPECT_TRUE(ReadBytes(target) == c.content) << ReadBytes(target).size() << " bytes";
+        EXPECT_TRUE(FileContents(target) == c.content) << FileContents(target).size() << " bytes";
         EXPECT_EQ(FilesIn(folder), std::vector<std::wstring>{c.name});
     }
 }
@@ -107,14 +71,14 @@ TEST(SafeWrite, FailureWhileWritingLeavesTheTargetAsItWasAndNoTemporaryFile)
     TempFolder temp;
     ProbeGuard guard;
     const std::wstring target = temp.File(L"Soranote.exe");
-    WriteBytes(target, "the working product");
+    WriteFileContents(target, "the working product");
     std::vector<size_t> offsets;
     std::wstring tempPath;
     SetReplaceProbe([&](const std::wstring& path, size_t written) {
         offsets.push_back(written);
         tempPath = path;
         // Nothing reaches the target while the new content is on its way.
-        EXPECT_EQ(ReadBytes(target), "the working product");
+        EXPECT_EQ(FileContents(target), "the working product");
         if (written == 2 * ReplacePieceSize)
             throw EWriteError(L"ｽﾄﾘｰﾑへの書き込みｴﾗｰ");
     });
@@ -125,7 +89,7 @@ TEST(SafeWrite, FailureWhileWritingLeavesTheTargetAsItWasAndNoTemporaryFile)
     // The new content went to a sibling of the target, so putting it in place is a rename.
     EXPECT_EQ(tempPath.substr(0, temp.Path().size() + 1), temp.Path() + L"\\");
     EXPECT_EQ(tempPath.find(L'\\', temp.Path().size() + 1), std::wstring::npos);
-    EXPECT_EQ(ReadBytes(target), "the working product");
+    EXPECT_EQ(FileContents(target), "the working product");
     EXPECT_EQ(FilesIn(temp.Path()), std::vector<std::wstring>{L"Soranote.exe"});
 }
 
