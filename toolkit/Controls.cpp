@@ -409,11 +409,13 @@ void TWinControl::PaintControls(HDC dc)
     }
 }
 
-LRESULT TWinControl::ParentNotify(UINT message, WPARAM, LPARAM, bool& handled)
+LRESULT TWinControl::ParentNotify(UINT message, WPARAM, LPARAM lparam, bool& handled)
 {
-    handled = false;
-    (void)message;
-    return 0;
+    handled = message == WM_DRAWITEM;
+    if (!handled)
+        return 0;
+    DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+    return TRUE;
 }
 
 void TWinControl::SetColor(COLORREF color)

@@ -142,6 +142,8 @@ protected:
 
     // Notifications a system control sends its parent, handed back to the control.
     virtual LRESULT ParentNotify(UINT message, WPARAM wparam, LPARAM lparam, bool& handled);
+    // Owner-drawn controls paint an item (or themselves) here; the parent's WM_DRAWITEM.
+    virtual void DrawItem(const DRAWITEMSTRUCT&) {}
 
     void VisibleChanged() override;
     void EnabledChanged() override;

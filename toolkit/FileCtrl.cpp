@@ -528,11 +528,6 @@ LRESULT TDirectoryListBox::ParentNotify(UINT message, WPARAM wparam, LPARAM lpar
         OpenItem(ItemIndex());
         return 0;
     }
-    if (message == WM_DRAWITEM) {
-        handled = true;
-        DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
-        return TRUE;
-    }
     return TWinControl::ParentNotify(message, wparam, lparam, handled);
 }
 
@@ -772,11 +767,6 @@ LRESULT TDriveComboBox::ParentNotify(UINT message, WPARAM wparam, LPARAM lparam,
             PickSelected();
             return 0;
         }
-    }
-    if (message == WM_DRAWITEM) {
-        handled = true;
-        DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
-        return TRUE;
     }
     return TWinControl::ParentNotify(message, wparam, lparam, handled);
 }

@@ -121,7 +121,7 @@ private:
     void UpdateLabel();
     bool SameFolder(const std::wstring& a, const std::wstring& b) const;
     const TBitmap& Picture(TFolderPicture picture) const;
-    void DrawItem(const DRAWITEMSTRUCT& item);
+    void DrawItem(const DRAWITEMSTRUCT& item) override;
 
     std::wstring directory_;
     bool preservesCase_ = true;
@@ -183,7 +183,7 @@ private:
     int ItemHeight() const;
     int DropDownHeight() const;
     void PickSelected();
-    void DrawItem(const DRAWITEMSTRUCT& item);
+    void DrawItem(const DRAWITEMSTRUCT& item) override;
 
     wchar_t drive_ = 0;
     TTextCase textCase_ = tcLowerCase;

@@ -211,14 +211,14 @@ bool TButtonControl::AcceleratorPressed()
     return true;
 }
 
-LRESULT TButtonControl::ParentNotify(UINT message, WPARAM wparam, LPARAM, bool& handled)
+LRESULT TButtonControl::ParentNotify(UINT message, WPARAM wparam, LPARAM lparam, bool& handled)
 {
-    handled = false;
     if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED) {
         Click();
         handled = true;
+        return 0;
     }
-    return 0;
+    return TWinControl::ParentNotify(message, wparam, lparam, handled);
 }
 
 void TButton::FillWindowParams(TCreateParams& params)
@@ -245,16 +245,6 @@ void TBitBtn::FillWindowParams(TCreateParams& params)
     params.style |= BS_OWNERDRAW;
 }
 
-LRESULT TBitBtn::ParentNotify(UINT message, WPARAM wparam, LPARAM lparam, bool& handled)
-{
-    if (message == WM_DRAWITEM) {
-        Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
-        handled = true;
-        return TRUE;
-    }
-    return TButtonControl::ParentNotify(message, wparam, lparam, handled);
-}
-
 bool TBitBtn::LooksDefault(bool focused) const
 {
     if (focused)
@@ -266,7 +256,7 @@ bool TBitBtn::LooksDefault(bool focused) const
     return focus == nullptr || focus == this;
 }
 
-void TBitBtn::Draw(const DRAWITEMSTRUCT& item)
+void TBitBtn::DrawItem(const DRAWITEMSTRUCT& item)
 {
     HDC dc = item.hDC;
     RECT r = item.rcItem;

@@ -107,10 +107,9 @@ public:
 
 protected:
     void FillWindowParams(TCreateParams& params) override;
-    LRESULT ParentNotify(UINT message, WPARAM wparam, LPARAM lparam, bool& handled) override;
+    void DrawItem(const DRAWITEMSTRUCT& item) override;
 
 private:
-    void Draw(const DRAWITEMSTRUCT& item);
     bool LooksDefault(bool focused) const;
 
     std::unique_ptr<TBitmap> glyph_;
