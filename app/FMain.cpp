@@ -14,19 +14,13 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
     BorderIcons = biSystemMenu;
     SetClientSize(399, 359);
 
-    btnSetup = new TBitBtn(this);
-    btnSetup->Name = L"btnSetup";
-    btnSetup->SetParent(this);
-    btnSetup->SetBounds(52, 278, 114, 43);
+    btnSetup = Place<TBitBtn>(this, L"btnSetup", 52, 278, 114, 43);
     btnSetup->SetCaption(L"アップデート");
     btnSetup->SetDefault(true);
     btnSetup->SetTabOrder(1);
     btnSetup->OnClick = [this](TObject* s) { btnSetupClick(s); };
 
-    btnAbort = new TBitBtn(this);
-    btnAbort->Name = L"btnAbort";
-    btnAbort->SetParent(this);
-    btnAbort->SetBounds(236, 278, 114, 43);
+    btnAbort = Place<TBitBtn>(this, L"btnAbort", 236, 278, 114, 43);
     btnAbort->SetCaption(L"終了");
     btnAbort->SetCancel(true);
     btnAbort->SetTabOrder(0);

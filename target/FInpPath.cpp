@@ -31,62 +31,38 @@ TfrmInputPath::TfrmInputPath(TComponent* owner) : TForm(owner)
     BorderIcons = biSystemMenu;
     SetClientSize(491, 215);
 
-    BitBtn2 = new TBitBtn(this);
-    BitBtn2->Name = L"BitBtn2";
-    BitBtn2->SetParent(this);
-    BitBtn2->SetBounds(112, 164, 105, 43);
+    BitBtn2 = Place<TBitBtn>(this, L"BitBtn2", 112, 164, 105, 43);
     BitBtn2->SetCaption(L"開始");
     BitBtn2->SetDefault(true);
     BitBtn2->SetEnabled(false);
     BitBtn2->ModalResult = mrOk;
     BitBtn2->SetTabOrder(0);
 
-    BitBtn3 = new TBitBtn(this);
-    BitBtn3->Name = L"BitBtn3";
-    BitBtn3->SetParent(this);
-    BitBtn3->SetBounds(240, 164, 105, 43);
+    BitBtn3 = Place<TBitBtn>(this, L"BitBtn3", 240, 164, 105, 43);
     BitBtn3->SetCaption(L"いいえ");
     BitBtn3->SetCancel(true);
     BitBtn3->ModalResult = mrCancel;
     BitBtn3->SetTabOrder(1);
 
-    Panel1 = new TPanel(this);
-    Panel1->Name = L"Panel1";
-    Panel1->SetParent(this);
-    Panel1->SetBounds(8, 12, 473, 129);
+    Panel1 = Place<TPanel>(this, L"Panel1", 8, 12, 473, 129);
     Panel1->SetTabOrder(2);
 
-    Label1 = new TLabel(this);
-    Label1->Name = L"Label1";
-    Label1->SetParent(Panel1);
-    Label1->SetBounds(16, 16, 0, 0);
+    Label1 = Place<TLabel>(Panel1, L"Label1", 16, 16, 0, 0);
     Label1->Transparent = true;
     Label1->SetCaption(L"%sがインストールされているフォルダを指定してください");
 
-    Bevel1 = new TBevel(this);
-    Bevel1->Name = L"Bevel1";
-    Bevel1->SetParent(Panel1);
-    Bevel1->SetBounds(16, 40, 441, 13);
+    Bevel1 = Place<TBevel>(Panel1, L"Bevel1", 16, 40, 441, 13);
 
-    Label2 = new TLabel(this);
-    Label2->Name = L"Label2";
-    Label2->SetParent(Panel1);
-    Label2->SetBounds(16, 64, 0, 0);
+    Label2 = Place<TLabel>(Panel1, L"Label2", 16, 64, 0, 0);
     Label2->Transparent = true;
     Label2->SetCaption(L"フォルダ(&F)");
 
-    Edit1 = new TEdit(this);
-    Edit1->Name = L"Edit1";
-    Edit1->SetParent(Panel1);
-    Edit1->SetBounds(16, 83, 337, 20);
+    Edit1 = Place<TEdit>(Panel1, L"Edit1", 16, 83, 337, 20);
     Edit1->SetTabOrder(0);
     Edit1->OnChange = [this](TObject* s) { Edit1Change(s); };
     Label2->SetFocusControl(Edit1);
 
-    BitBtn1 = new TBitBtn(this);
-    BitBtn1->Name = L"BitBtn1";
-    BitBtn1->SetParent(Panel1);
-    BitBtn1->SetBounds(366, 74, 93, 39);
+    BitBtn1 = Place<TBitBtn>(Panel1, L"BitBtn1", 366, 74, 93, 39);
     BitBtn1->SetCaption(L"参照(&R)...");
     BitBtn1->SetTabOrder(1);
     BitBtn1->OnClick = [this](TObject* s) { BitBtn1Click(s); };

@@ -61,6 +61,17 @@ public:
     TCloseQueryEvent OnCloseQuery;
 
 protected:
+    // Creates a component of the layout, owned by this form, on `parent` at the given bounds.
+    template <typename Control>
+    Control* Place(TWinControl* parent, const wchar_t* name, int left, int top, int width, int height)
+    {
+        auto* control = new Control(this);
+        control->Name = name;
+        control->SetParent(parent);
+        control->SetBounds(left, top, width, height);
+        return control;
+    }
+
     // Ends the building of the layout: AfterLoad on every component in creation order,
     // then the creation handler.
     void FinishLoading();

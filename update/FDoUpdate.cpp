@@ -64,22 +64,13 @@ TfrmDoUpdate::TfrmDoUpdate(TComponent* owner) : TForm(owner)
     BorderIcons = 0;  // nothing to close it with: it closes itself when the update is over
     SetClientSize(368, 142);
 
-    Label1 = new TLabel(this);
-    Label1->Name = L"Label1";
-    Label1->SetParent(this);
-    Label1->SetBounds(16, 44, 0, 0);
+    Label1 = Place<TLabel>(this, L"Label1", 16, 44, 0, 0);
     Label1->SetCaption(L"ソラノート%d.0%dにアップデート中です");
 
-    Label2 = new TLabel(this);
-    Label2->Name = L"Label2";
-    Label2->SetParent(this);
-    Label2->SetBounds(56, 68, 0, 0);
+    Label2 = Place<TLabel>(this, L"Label2", 56, 68, 0, 0);
     Label2->SetCaption(L"少しお待ちください・・・");
 
-    ProgressBar1 = new TProgressBar(this);
-    ProgressBar1->Name = L"ProgressBar1";
-    ProgressBar1->SetParent(this);
-    ProgressBar1->SetBounds(0, 126, 368, 16);  // along the bottom edge
+    ProgressBar1 = Place<TProgressBar>(this, L"ProgressBar1", 0, 126, 368, 16);  // along the bottom edge
     ProgressBar1->SetMin(0);
     ProgressBar1->SetMax(100);
     ProgressBar1->SetTabOrder(0);
