@@ -224,3 +224,30 @@ TEST_F(UpdateFlow, CorruptPayloadIsReportedBeforeAnythingIsWritten)
 }
 
 }  // namespace
+
+// The keyboard in Idle: Enter is the update button, Esc the quit button; and the two buttons
+// lie where the layout puts them, in the room the logo leaves.
+TEST_F(UpdateFlow, EnterStartsTheUpdateAndEscQuits)
+{
+    Start(VersionNumbers{1, 0, 0, 0});
+    HWND update = FindButton(main_, kUpdate);
+    HWND quit = FindButton(main_, kQuit);
+    RECT r;
+    ASSERT_TRUE(GetWindowRect(update, &r));
+    MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+              (std::vector<LONG>{52, 278, 114, 43}));
+    ASSERT_TRUE(GetWindowRect(quit, &r));
+    MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+              (std::vector<LONG>{236, 278, 114, 43}));
+
+    PostMessageW(update, WM_KEYDOWN, VK_RETURN, 0);
+    HWND dialog = WaitForWindowWithButton(*updater_, kBegin, kStep);
+    PostMessageW(FindChild(dialog, L"Edit"), WM_KEYDOWN, VK_ESCAPE, 0);
+    ExpectIdle();
+
+    PostMessageW(update, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(updater_->WaitForExit(kStep), 0u);
+    ExpectTargetUnchanged();
+}
