@@ -13,7 +13,8 @@ run_tests() {
   # output open for as long as the server lives; if that program were a test, CTest would
   # wait for that output to end, for ever. Start them from a program with no output instead.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-  ctest --test-dir "$build" --output-on-failure "$@"
+  # No test may hang the run: each has two minutes at most.
+  ctest --test-dir "$build" --output-on-failure --timeout 120 "$@"
 }
 export -f run_tests
 export build
