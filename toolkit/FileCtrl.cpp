@@ -138,6 +138,18 @@ void FillBackground(HDC dc, const RECT& r, COLORREF color)
     ::FillRect(dc, &r, brush.get());
 }
 
+// Paints an owner-drawn entry's background (the highlight colour while selected) and readies
+// the text colours; returns the background, which pictures show for their transparent colour.
+COLORREF PrepareEntry(HDC dc, const DRAWITEMSTRUCT& item, COLORREF listColor)
+{
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    const COLORREF background = selected ? ::GetSysColor(COLOR_HIGHLIGHT) : listColor;
+    FillBackground(dc, item.rcItem, background);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    return background;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -535,9 +547,7 @@ void TDirectoryListBox::DrawItem(const DRAWITEMSTRUCT& item)
 {
     HDC dc = item.hDC;
     const RECT& r = item.rcItem;
-    const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    const COLORREF background = selected ? ::GetSysColor(COLOR_HIGHLIGHT) : Color();
-    FillBackground(dc, r, background);
+    const COLORREF background = PrepareEntry(dc, item, Color());
     const int index = static_cast<int>(item.itemID);
     if (index >= 0 && index < Count()) {
         const int indent = FolderEntryIndent(directory_, index, index > currentIndex_);
@@ -546,8 +556,6 @@ void TDirectoryListBox::DrawItem(const DRAWITEMSTRUCT& item)
         picture.DrawOn(dc, r.left + indent, r.top + (r.bottom - r.top - picture.Height()) / 2, background);
         const std::wstring text = DisplayText(index);
         SelectGuard font(dc, UiFont());
-        ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
         ::ExtTextOutW(dc, r.left + pictureWidth + indent + 4, r.top, ETO_CLIPPED, &r, text.c_str(),
                       static_cast<UINT>(text.size()), nullptr);
     }
@@ -775,9 +783,7 @@ void TDriveComboBox::DrawItem(const DRAWITEMSTRUCT& item)
 {
     HDC dc = item.hDC;
     const RECT& r = item.rcItem;
-    const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    const COLORREF background = selected ? ::GetSysColor(COLOR_HIGHLIGHT) : Color();
-    FillBackground(dc, r, background);
+    const COLORREF background = PrepareEntry(dc, item, Color());
     const int index = static_cast<int>(item.itemID);
     if (index >= 0 && index < Count()) {
         const Item& entry = items_[static_cast<size_t>(index)];
@@ -789,8 +795,6 @@ void TDriveComboBox::DrawItem(const DRAWITEMSTRUCT& item)
         }
         RECT textRect{r.left + pictureWidth + 6, r.top, r.right, r.bottom};
         SelectGuard font(dc, UiFont());
-        ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
         ::DrawTextW(dc, entry.text.c_str(), static_cast<int>(entry.text.size()), &textRect,
                     DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     }
