@@ -26,6 +26,10 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
     btnAbort->SetTabOrder(0);
     btnAbort->OnClick = [this](TObject* s) { btnAbortClick(s); };
 
+    // The picture is part of the layout: a missing one fails the loading of the window.
+    logo_ = std::make_unique<TBitmap>();
+    logo_->LoadFromResourceName(::GetModuleHandleW(nullptr), L"LOGO");
+
     SetActiveControl(btnSetup);
     OnCreate = [this](TObject* s) { FormCreate(s); };
     FinishLoading();
@@ -39,9 +43,6 @@ void TfrmMain::FormCreate(TObject*)
         SetCaption(ApplicationTitle());
         SetColor(clNone);  // the logo covers the whole client area
         SetButtonGlyph(*btnSetup);
-        auto logo = std::make_unique<TBitmap>();
-        logo->LoadFromResourceName(::GetModuleHandleW(nullptr), L"LOGO");
-        logo_ = std::move(logo);
     } catch (...) {
         Application().HandleCurrentException();
         Application().Terminate();

@@ -31,11 +31,19 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     HardenDllSearch();
     Application().SetTitle(ModuleBaseName());
-    auto form = std::make_unique<TfrmMain>(nullptr);
-    Application().SetMainForm(form.get());
-    if (!Application().Terminated())
-        form->Show();
-    Application().Run();
-    Application().SetMainForm(nullptr);
+    try {
+        auto form = std::make_unique<TfrmMain>(nullptr);
+        Application().SetMainForm(form.get());
+        if (!Application().Terminated())
+            form->Show();
+        Application().Run();
+        Application().SetMainForm(nullptr);
+    } catch (...) {
+        // What escapes here was not handled by the main window (an error while its layout
+        // was built, say): the runtime's report, and the process ends with exit code 1.
+        Application().SetMainForm(nullptr);
+        TApplication::ShowFatalError();
+        return 1;
+    }
     return 0;
 }

@@ -6,11 +6,14 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 bash "$root/scripts/build.sh"
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-[ -x "$root/scripts/demo-install.sh" ] && bash "$root/scripts/demo-install.sh"
+bash "$root/scripts/demo-install.sh"
 exe="$build/SoranoteUpdater.exe"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec wine "$exe"
 fi
+# Wine started above had no screen; let it end, so the updater's Wine session opens on the
+# private screen below.
+wineserver -w
 shot=${SCREENSHOT:-$build/screenshots/main-window.png}
 mkdir -p "$(dirname "$shot")"
 "$root/scripts/with-display" bash -c '

@@ -1,17 +1,25 @@
 // Error classes of the toolkit. Every error carries the text the user will read.
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 class Exception {
 public:
-    explicit Exception(std::wstring message) : message_(std::move(message)) {}
+    explicit Exception(std::wstring message) : message_(std::move(message))
+    {
+        // Where it was raised: the code that called this constructor.
+        ::RtlCaptureStackBackTrace(1, 1, &address_, nullptr);
+    }
     virtual ~Exception() = default;
     const std::wstring& Message() const { return message_; }
+    void* Address() const { return address_; }
     // Class name as the runtime reports it ("EReadError", ...).
     virtual const wchar_t* ClassName() const { return L"Exception"; }
 
 private:
     std::wstring message_;
+    void* address_ = nullptr;
 };
 
 #define TK_DECLARE_ERROR(Name, Base)                                      \

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "toolkit/Consts.h"
+#include "toolkit/Format.h"
 #include "toolkit/StdCtrls.h"
 
 // ---------------------------------------------------------------------------------------
@@ -365,20 +366,54 @@ void TApplication::ProcessMessages()
     }
 }
 
-void TApplication::HandleCurrentException()
+namespace {
+// Hands the error in flight, whatever its kind, to `handler` as one of ours.
+template <typename Handler>
+void WithCurrentError(Handler handler)
 {
     try {
         throw;
     } catch (const Exception& e) {
-        HandleException(e);
+        handler(e);
     } catch (const std::bad_alloc&) {
-        HandleException(EOutOfMemory(tkconst::SOutOfMemory));
+        handler(EOutOfMemory(tkconst::SOutOfMemory));
     } catch (const std::exception& e) {
         std::string what = e.what();
-        HandleException(Exception(std::wstring(what.begin(), what.end())));
+        handler(Exception(std::wstring(what.begin(), what.end())));
     } catch (...) {
-        HandleException(Exception(L"不明なｴﾗｰ"));
+        handler(Exception(L"不明なｴﾗｰ"));
     }
+}
+
+std::wstring WithClosingDot(std::wstring text)
+{
+    if (!text.empty() && text.back() > L'.')
+        text += L'.';
+    return text;
+}
+}  // namespace
+
+void TApplication::HandleCurrentException()
+{
+    WithCurrentError([this](const Exception& e) { HandleException(e); });
+}
+
+void TApplication::ShowFatalError()
+{
+    WithCurrentError([](const Exception& e) {
+        wchar_t path[MAX_PATH];
+        const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring module(path, n);
+        module = module.substr(module.find_last_of(L"\\/") + 1);
+        std::wstring address(2 * sizeof(void*), L'0');
+        ULONG_PTR value = reinterpret_cast<ULONG_PTR>(e.Address());
+        for (auto digit = address.rbegin(); digit != address.rend() && value; ++digit, value >>= 4)
+            *digit = L"0123456789ABCDEF"[value & 0xF];
+        const std::wstring text = Format(tkconst::SUnhandledError, {std::wstring(e.ClassName()), module,
+                                                                    address, e.Message(),
+                                                                    WithClosingDot(e.Message()).substr(e.Message().size())});
+        ::MessageBoxW(nullptr, text.c_str(), tkconst::SUnhandledErrorCaption, MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    });
 }
 
 void TApplication::HandleException(const Exception& error)
@@ -399,10 +434,7 @@ void TApplication::HandleException(const Exception& error)
 
 void TApplication::ShowException(const Exception& error)
 {
-    std::wstring text = error.Message();
-    if (!text.empty() && text.back() > L'.')
-        text += L'.';
-    MessageBox(text, MB_OK | MB_ICONERROR);
+    MessageBox(WithClosingDot(error.Message()), MB_OK | MB_ICONERROR);
 }
 
 TForm* TApplication::ActiveForm() const

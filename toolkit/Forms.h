@@ -123,6 +123,9 @@ public:
     // The standard error report: the message (with "." added when its last character sorts
     // above "."), the title as caption, OK and the error icon.
     void ShowException(const Exception& error);
+    // Called from inside a catch block when an error escapes the program itself: the
+    // runtime's report, naming the error's class, the module and the address it came from.
+    static void ShowFatalError();
 
     // A message box owned by the window the user is working with, captioned with the title.
     int MessageBox(const std::wstring& text, UINT flags);

@@ -1,6 +1,7 @@
 // Start-up of the real executable with its version record broken or changed: the error
 // report and the end of the program, or the title the record gives.
 #include "tests/support/Driver.h"
+#include "tests/support/ResourceEdit.h"
 #include "tests/support/Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +66,27 @@ TEST(Startup, TitleComesFromTheVersionRecord)
         Click(FindButton(main, L"終了"));
         EXPECT_EQ(updater.WaitForExit(kStep), 0u);
     }
+}
+
+// The picture belongs to the main window's layout; without it the window cannot be built, and
+// the error escapes the program: the runtime's report, and exit code 1.
+TEST(Startup, MissingLogoEndsTheProgramWithTheRuntimesReport)
+{
+    Sandbox sandbox;
+    const std::wstring copy = sandbox.File(L"SoranoteUpdater.exe");
+    CopyWithResource(UpdaterExe(), copy, RT_BITMAP, L"LOGO", std::nullopt);
+    DrivenProcess updater(copy, sandbox.Folder());
+    const MessageBoxSeen box = WaitForMessageBox(updater, kStart);
+    EXPECT_EQ(box.caption, L"ｱﾌﾟﾘｹｰｼｮﾝ ｴﾗｰ");
+    EXPECT_EQ(box.text.rfind(L"EResNotFoundがﾓｼﾞｭｰﾙ SoranoteUpdater.exe の ", 0), 0u) << box.text;
+    EXPECT_NE(box.text.find(L" で発生しました。\nLOGO ﾘｿｰｽが見つかりません."), std::wstring::npos) << box.text;
+    const size_t at = box.text.find(L"の ") + 2;
+    const std::wstring address = box.text.substr(at, box.text.find(L' ', at) - at);
+    EXPECT_EQ(address.size(), 2 * sizeof(void*)) << box.text;
+    EXPECT_NE(address, std::wstring(2 * sizeof(void*), L'0')) << "where the error was raised";
+    EXPECT_EQ(FindWindowWithButton(updater.Id(), L"アップデート"), nullptr);
+    PressOk(box, kStep);
+    EXPECT_EQ(updater.WaitForExit(kStep), 1u);
 }
 
 }  // namespace
