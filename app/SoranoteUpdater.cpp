@@ -12,7 +12,12 @@ namespace {
 // a system one. Only System32 is searched for DLLs loaded from here on.
 void HardenDllSearch()
 {
-    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Looked up rather than imported: a Windows 7 without the update that brought it must
+    // still start the updater (with the current folder at least taken out of the search).
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    if (auto set = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"))))
+        set(LOAD_LIBRARY_SEARCH_SYSTEM32);
     ::SetDllDirectoryW(L"");
 }
 
