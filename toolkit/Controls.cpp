@@ -38,6 +38,16 @@ wchar_t UpperChar(wchar_t c)
 }
 
 namespace {
+// The child window a notification to its parent comes from.
+HWND NotifyingChild(UINT message, LPARAM lparam)
+{
+    switch (message) {
+    case WM_DRAWITEM: return reinterpret_cast<const DRAWITEMSTRUCT*>(lparam)->hwndItem;
+    case WM_NOTIFY: return reinterpret_cast<const NMHDR*>(lparam)->hwndFrom;
+    default: return reinterpret_cast<HWND>(lparam);  // WM_COMMAND and WM_CTLCOLOR*
+    }
+}
+
 int NextControlId()
 {
     static int id = 1000;
@@ -333,23 +343,10 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
-        if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(lparam))) {
-            bool handled = false;
-            LRESULT r = child->ParentNotify(message, wparam, lparam, handled);
-            if (handled)
-                return r;
-        }
-        break;
     case WM_DRAWITEM:
-        if (TWinControl* child = FromHandle(reinterpret_cast<DRAWITEMSTRUCT*>(lparam)->hwndItem)) {
-            bool handled = false;
-            LRESULT r = child->ParentNotify(message, wparam, lparam, handled);
-            if (handled)
-                return r;
-        }
-        break;
     case WM_NOTIFY:
-        if (TWinControl* child = FromHandle(reinterpret_cast<NMHDR*>(lparam)->hwndFrom)) {
+        // What a child control tells its parent goes back to the child's own object.
+        if (TWinControl* child = FromHandle(NotifyingChild(message, lparam))) {
             bool handled = false;
             LRESULT r = child->ParentNotify(message, wparam, lparam, handled);
             if (handled)
