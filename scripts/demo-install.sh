@@ -30,6 +30,8 @@ demo="$build/demo/Soranote.exe"
 [ -f "$demo" ] || { echo "demo-install: $demo is missing; build first (scripts/build.sh)" >&2; exit 1; }
 target="$WINEPREFIX/drive_c/Program Files/Soranote"
 mkdir -p "$target"
+# A few folders of the kind an installed product has, so the folder browser has a tree to show.
+mkdir -p "$target/Data" "$target/Plugins" "$target/Skins" "$target/テンプレート"
 cp -f "$demo" "$target/Soranote.exe"
 chmod u+w "$target/Soranote.exe"
 wine reg add "$key" /ve /t REG_SZ /d "$folder" /f >/dev/null 2>&1
