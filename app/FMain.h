@@ -2,9 +2,9 @@
 #pragma once
 #include <memory>
 
-#include "toolkit/Forms.h"
-#include "toolkit/Graphics.h"
-#include "toolkit/StdCtrls.h"
+#include "toolkit/graphics/Bitmap.h"
+#include "toolkit/windows/Forms.h"
+#include "toolkit/windows/StandardControls.h"
 
 class TfrmMain : public TForm {
 public:

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "resources/resource_ids.h"
-#include "toolkit/Format.h"
+#include "toolkit/core/Format.h"
 
 namespace {
 

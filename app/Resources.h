@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "toolkit/Streams.h"
+#include "toolkit/core/Streams.h"
 
 // Read-only stream over resource (type, name) of the own executable; EResNotFound with the
 // name when there is none. type is a string or a number such as RT_RCDATA.

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/FMain.h"
-#include "toolkit/Forms.h"
+#include "toolkit/windows/Forms.h"
 
 namespace {
 // An updater is started from a Downloads folder, where anyone may have left a DLL named like

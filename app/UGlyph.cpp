@@ -1,6 +1,6 @@
 #include "app/UGlyph.h"
 
-#include "toolkit/StdCtrls.h"
+#include "toolkit/windows/StandardControls.h"
 
 void SetButtonGlyph(TBitBtn& button)
 {

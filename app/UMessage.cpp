@@ -1,6 +1,6 @@
 #include "app/UMessage.h"
 
-#include "toolkit/Forms.h"
+#include "toolkit/windows/Forms.h"
 
 void ShowMessage(const std::wstring& text)
 {

@@ -9,7 +9,7 @@
 
 #include "app/Resources.h"
 #include "resources/resource_ids.h"
-#include "toolkit/Exceptions.h"
+#include "toolkit/core/Errors.h"
 #include "update/UZLIB.h"
 
 namespace {

@@ -21,9 +21,9 @@
 
 #include "app/Resources.h"
 #include "resources/resource_ids.h"
-#include "toolkit/Exceptions.h"
-#include "toolkit/Forms.h"
-#include "toolkit/Handles.h"
+#include "toolkit/core/Errors.h"
+#include "toolkit/core/HandleOwners.h"
+#include "toolkit/windows/Forms.h"
 #include "update/FDoUpdate.h"
 #include "update/SafeWrite.h"
 #include "update/UZLIB.h"

@@ -11,7 +11,7 @@
 #include "target/Filever.h"
 #include "target/Instdir.h"
 #include "target/Pathutil.h"
-#include "toolkit/Format.h"
+#include "toolkit/core/Format.h"
 
 namespace {
 // The product's name as the user knows it, in the prompt and in the gate's messages.

@@ -4,8 +4,8 @@
 #pragma once
 #include <windows.h>
 
-#include "toolkit/Forms.h"
-#include "toolkit/StdCtrls.h"
+#include "toolkit/windows/Forms.h"
+#include "toolkit/windows/StandardControls.h"
 
 class TfrmInputPath : public TForm {
 public:

@@ -3,9 +3,10 @@
 #pragma once
 #include <string>
 
-#include "toolkit/FileCtrl.h"
-#include "toolkit/Forms.h"
-#include "toolkit/StdCtrls.h"
+#include "toolkit/windows/DirectoryListBox.h"
+#include "toolkit/windows/DriveComboBox.h"
+#include "toolkit/windows/Forms.h"
+#include "toolkit/windows/StandardControls.h"
 
 class TfrmSelDir : public TForm {
 public:

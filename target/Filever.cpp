@@ -2,7 +2,7 @@
 
 #include <winver.h>
 
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 
-#include "toolkit/Classes.h"
+#include "toolkit/core/Components.h"
 
 #include <cstdint>
 #include <string>

@@ -7,7 +7,7 @@
 
 #include "app/Resources.h"
 #include "resources/resource_ids.h"
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 namespace {
 

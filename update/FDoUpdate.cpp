@@ -10,7 +10,7 @@
 #include "app/Resources.h"
 #include "app/UMessage.h"
 #include "resources/resource_ids.h"
-#include "toolkit/Format.h"
+#include "toolkit/core/Format.h"
 #include "update/SafeWrite.h"
 #include "update/UZLIB.h"
 

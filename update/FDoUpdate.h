@@ -4,10 +4,10 @@
 #pragma once
 #include <string>
 
-#include "toolkit/Exceptions.h"
-#include "toolkit/Forms.h"
-#include "toolkit/StdCtrls.h"
-#include "toolkit/Streams.h"
+#include "toolkit/core/Errors.h"
+#include "toolkit/core/Streams.h"
+#include "toolkit/windows/Forms.h"
+#include "toolkit/windows/StandardControls.h"
 #include "update/Rdynotfy.h"
 
 // The update target is read-only; the message is the target's path.

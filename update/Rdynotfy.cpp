@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "toolkit/Forms.h"
+#include "toolkit/windows/Forms.h"
 
 TReadyNotifier::TReadyNotifier(TComponent* owner) : TComponent(owner)
 {

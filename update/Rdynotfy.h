@@ -2,8 +2,8 @@
 // after it was made on a form: for a dialog shown modally, when the dialog is on the screen
 // and its modal loop runs.
 #pragma once
-#include "toolkit/Classes.h"
-#include "toolkit/Controls.h"
+#include "toolkit/core/Components.h"
+#include "toolkit/windows/Controls.h"
 
 // The 1 x 1 control on the form's client pixel (0, 0) that the posted button release is
 // routed to. It paints nothing; it exists only to be hit.

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <string>
 
-#include "toolkit/Consts.h"
-#include "toolkit/Exceptions.h"
-#include "toolkit/Format.h"
-#include "toolkit/Handles.h"
+#include "toolkit/core/Errors.h"
+#include "toolkit/core/Format.h"
+#include "toolkit/core/HandleOwners.h"
+#include "toolkit/core/ToolkitTexts.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "toolkit/Consts.h"
+#include "toolkit/core/ToolkitTexts.h"
 
 namespace {
 

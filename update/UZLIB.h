@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "toolkit/Exceptions.h"
-#include "toolkit/Streams.h"
+#include "toolkit/core/Errors.h"
+#include "toolkit/core/Streams.h"
 
 TK_DECLARE_ERROR(EZlibError, Exception);
 TK_DECLARE_ERROR(EDecompressionError, EZlibError);  // cannot start; unsupported operation

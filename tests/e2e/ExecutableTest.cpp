@@ -2,7 +2,7 @@
 // before the first line of our code runs, and what its manifest asks of Windows.
 #include "tests/support/ResourceEdit.h"
 #include "tests/support/Sandbox.h"
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 #include <gtest/gtest.h>
 

@@ -13,10 +13,10 @@
 
 #include "app/Resources.h"
 #include "tests/gui/MessageBoxAnswerer.h"
+#include "tests/support/Files.h"
 #include "tests/support/HostPath.h"
 #include "tests/support/TempFolder.h"
-#include "tests/support/Files.h"
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 #include "update/SafeWrite.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include "tests/support/TempFolder.h"
 #include "tests/unit/ExpectError.h"
-#include "toolkit/Consts.h"
-#include "toolkit/Format.h"
+#include "toolkit/core/Format.h"
+#include "toolkit/core/ToolkitTexts.h"
 
 #include <windows.h>
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/Forms.h"
-#include "toolkit/StdCtrls.h"
+#include "toolkit/windows/Forms.h"
+#include "toolkit/windows/StandardControls.h"
 
 namespace {
 

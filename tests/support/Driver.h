@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 using Millis = std::chrono::milliseconds;
 

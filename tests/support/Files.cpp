@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 std::string FileContents(const std::wstring& path)
 {

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <variant>
 
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 namespace {
 

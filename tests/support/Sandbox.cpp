@@ -9,7 +9,7 @@
 #include "tests/support/Files.h"
 #include "tests/support/HostPath.h"
 #include "tests/support/ResourceEdit.h"
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 #include <atomic>
 #include <stdexcept>

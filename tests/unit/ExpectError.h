@@ -5,7 +5,7 @@
 #include <string>
 #include <typeinfo>
 
-#include "toolkit/Exceptions.h"
+#include "toolkit/core/Errors.h"
 
 template <typename E, typename Action>
 testing::AssertionResult FailsWith(Action&& action, const std::wstring& message)

@@ -4,7 +4,7 @@
 #include "tests/support/HostPath.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VersionedExe.h"
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 #include <windows.h>
 

@@ -8,7 +8,7 @@
 
 #include "resources/resource_ids.h"
 #include "tests/unit/ExpectError.h"
-#include "toolkit/Consts.h"
+#include "toolkit/core/ToolkitTexts.h"
 
 TEST(Resources, UpdateVersionComesFromTheVersionRecord)
 {

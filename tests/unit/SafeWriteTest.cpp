@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Files.h"
 #include "tests/support/TempFolder.h"
 #include "tests/unit/ExpectError.h"
-#include "tests/support/Files.h"
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 namespace {
 

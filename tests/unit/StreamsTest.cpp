@@ -1,4 +1,4 @@
-#include "toolkit/Streams.h"
+#include "toolkit/core/Streams.h"
 
 #include <windows.h>
 
@@ -12,7 +12,7 @@
 
 #include "tests/support/TempFolder.h"
 #include "tests/unit/ExpectError.h"
-#include "toolkit/Consts.h"
+#include "toolkit/core/ToolkitTexts.h"
 
 namespace {
 

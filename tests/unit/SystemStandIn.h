@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 class SystemStandIn {
 public:

@@ -15,7 +15,7 @@
 #include "resources/resource_ids.h"
 #include "tests/support/HostPath.h"
 #include "tests/unit/ExpectError.h"
-#include "toolkit/Consts.h"
+#include "toolkit/core/ToolkitTexts.h"
 
 namespace {
 

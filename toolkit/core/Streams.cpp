@@ -1,4 +1,4 @@
-#include "toolkit/Streams.h"
+#include "toolkit/core/Streams.h"
 
 #include <algorithm>
 #include <climits>
@@ -8,9 +8,9 @@
 #include <memory>
 #include <new>
 
-#include "toolkit/Consts.h"
-#include "toolkit/Exceptions.h"
-#include "toolkit/Format.h"
+#include "toolkit/core/Errors.h"
+#include "toolkit/core/Format.h"
+#include "toolkit/core/ToolkitTexts.h"
 
 namespace {
 

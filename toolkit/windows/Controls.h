@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/Classes.h"
+#include "toolkit/core/Components.h"
 
 class TWinControl;
 class TForm;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "toolkit/Handles.h"
+#include "toolkit/core/HandleOwners.h"
 
 enum TSeekOrigin { soFromBeginning = 0, soFromCurrent = 1, soFromEnd = 2 };
 

@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "toolkit/Controls.h"
-#include "toolkit/Forms.h"
-#include "toolkit/Graphics.h"
+#include "toolkit/graphics/Bitmap.h"
+#include "toolkit/windows/Controls.h"
+#include "toolkit/windows/Forms.h"
 
 // A caption painted by its parent. The accelerator ("&F") focuses FocusControl.
 class TLabel : public TControl {

@@ -1,18 +1,12 @@
-// Fonts and the bitmap class: a device-independent bitmap section with its palette.
+// The bitmap class: a device-independent bitmap section with its palette.
 #pragma once
 #include <windows.h>
 
 #include <string>
 
-#include "toolkit/Classes.h"
-#include "toolkit/Handles.h"
-
-// The face every layout uses, at the layouts' height in pixels, with the Shift-JIS set.
-inline constexpr const wchar_t* kUiFontFace = L"ＭＳ Ｐゴシック";
-inline constexpr int kUiFontHeight = 12;
-
-// One shared instance of the layouts' font; it lives as long as the process.
-HFONT UiFont();
+#include "toolkit/core/Components.h"
+#include "toolkit/core/HandleOwners.h"
+#include "toolkit/graphics/Fonts.h"
 
 // A picture held as a DIB section. Pixels of the colour of its bottom-left pixel count as
 // transparent when it is drawn with a background colour.

@@ -1,12 +1,12 @@
-#include "toolkit/Controls.h"
+#include "toolkit/windows/Controls.h"
 
 #include <algorithm>
 #include <new>
 #include <stdexcept>
 
-#include "toolkit/Exceptions.h"
-#include "toolkit/Forms.h"
-#include "toolkit/Graphics.h"
+#include "toolkit/core/Errors.h"
+#include "toolkit/graphics/Bitmap.h"
+#include "toolkit/windows/Forms.h"
 
 namespace {
 constexpr const wchar_t* kWindowClass = L"TkWindow";

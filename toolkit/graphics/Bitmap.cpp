@@ -1,19 +1,11 @@
-#include "toolkit/Graphics.h"
+#include "toolkit/graphics/Bitmap.h"
 
 #include <cstdlib>
 #include <vector>
 
-#include "toolkit/Consts.h"
-#include "toolkit/Exceptions.h"
-#include "toolkit/Format.h"
-
-HFONT UiFont()
-{
-    static unique_hfont font(::CreateFontW(-kUiFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                           SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                           DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS, kUiFontFace));
-    return font.get();
-}
+#include "toolkit/core/Errors.h"
+#include "toolkit/core/Format.h"
+#include "toolkit/core/ToolkitTexts.h"
 
 void TBitmap::LoadFromResourceName(HINSTANCE instance, const std::wstring& name)
 {

@@ -1,4 +1,4 @@
-#include "toolkit/Format.h"
+#include "toolkit/core/Format.h"
 
 #include <vector>
 

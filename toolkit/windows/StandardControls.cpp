@@ -1,4 +1,4 @@
-#include "toolkit/StdCtrls.h"
+#include "toolkit/windows/StandardControls.h"
 
 #include <commctrl.h>
 

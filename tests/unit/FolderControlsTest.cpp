@@ -1,4 +1,5 @@
-#include "toolkit/FileCtrl.h"
+#include "toolkit/windows/DirectoryListBox.h"
+#include "toolkit/windows/DriveComboBox.h"
 
 #include "tests/support/TempFolder.h"
 
