@@ -173,6 +173,40 @@ TEST(Streams, MemoryStreamGrowsInSteps)
     EXPECT_EQ(counted.Memory(), nullptr);
 }
 
+TEST(Streams, MemoryStreamWrittenInPiecesGrowsByHalves)
+{
+    // 16 MiB in the pieces CopyFrom uses: each growth adds at least half the block, so the
+    // block moves a logarithmic number of times, not once per piece.
+    CountingMemoryStream memory;
+    std::vector<unsigned char> piece(static_cast<size_t>(TStream::CopyPieceSize));
+    const long long total = 16LL << 20;
+    long long capacity = 0;
+    for (long long written = 0; written < total; written += TStream::CopyPieceSize) {
+        std::fill(piece.begin(), piece.end(), static_cast<unsigned char>(written / TStream::CopyPieceSize));
+        memory.WriteBuffer(piece.data(), std::min(TStream::CopyPieceSize, total - written));
+        if (memory.Capacity() != capacity) {
+            EXPECT_GE(memory.Capacity(), capacity + capacity / 2);
+            EXPECT_EQ(memory.Capacity() % TMemoryStream::MemoryDelta, 0);
+            capacity = memory.Capacity();
+        }
+    }
+    EXPECT_EQ(memory.Size(), total);
+    EXPECT_LE(memory.grows, 20);
+    const unsigned char* bytes = static_cast<const unsigned char*>(memory.Memory());
+    for (long long at = 0; at < total; at += TStream::CopyPieceSize / 2)
+        ASSERT_EQ(bytes[at], static_cast<unsigned char>(at / TStream::CopyPieceSize)) << at;
+
+    // SetSize stays exact, in both directions; writing past that end grows by half again.
+    memory.SetSize(100000);
+    EXPECT_EQ(memory.Capacity(), 106496);
+    memory.SetSize(204800);
+    EXPECT_EQ(memory.Capacity(), 204800);
+    memory.Seek(0, soFromEnd);
+    memory.WriteBuffer("x", 1);
+    EXPECT_EQ(memory.Capacity(), 311296);  // 307200 rounded up to 8192
+    EXPECT_EQ(memory.Size(), 204801);
+}
+
 TEST(Streams, MemoryStreamSizingFailsCleanly)
 {
     const long long impossible[] = {-1, LLONG_MIN, 1LL << 50, LLONG_MAX};

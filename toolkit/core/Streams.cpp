@@ -161,6 +161,23 @@ void* TMemoryStream::GrowBlock(long long& newCapacity)
     return block;
 }
 
+void TMemoryStream::GrowFor(long long end)
+{
+    // Growing by half of what is there makes the copies of n bytes written in pieces add up
+    // to a few times n; growing to the exact end made them add up to n squared over the piece.
+    const long long geometric = capacity_ + capacity_ / 2;
+    if (geometric <= end) {
+        SetCapacity(end);
+        return;
+    }
+    try {
+        SetCapacity(geometric);
+    } catch (const Exception&) {
+        // The extra half is a speed-up, not a need: the exact end may still fit.
+        SetCapacity(end);
+    }
+}
+
 void TMemoryStream::ChangeSize(long long size)
 {
     if (size < 0)
@@ -180,7 +197,7 @@ long long TMemoryStream::StoreBytes(const void* buffer, long long count)
     const long long end = position_ + count;
     if (end > size_) {
         if (end > capacity_)
-            SetCapacity(end);
+            GrowFor(end);
         size_ = end;
     }
     std::memcpy(static_cast<unsigned char*>(memory_) + position_, buffer, static_cast<size_t>(count));

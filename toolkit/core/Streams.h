@@ -71,9 +71,13 @@ protected:
     long long position_ = 0;
 };
 
-// A growable stream in memory. Its block grows in steps of MemoryDelta bytes. Bytes added by
-// SetSize or skipped by seeking past the end hold no defined value until written (sizing a
-// stream for data to come must not touch every page of it).
+// A growable stream in memory. Its capacity is always a multiple of MemoryDelta bytes. A write
+// past the end grows the block by at least half its capacity, so writing n bytes in pieces
+// takes time linear in n; SetSize gives the block exactly the size asked (rounded up to
+// MemoryDelta), larger or smaller, so a stream sized for its data holds no spare half and a
+// shrunk one gives its memory back. Bytes added by SetSize or skipped by seeking past the end
+// hold no defined value until written (sizing a stream for data to come must not touch every
+// page of it).
 class TMemoryStream : public TCustomMemoryStream {
 public:
     TMemoryStream() = default;
@@ -104,6 +108,8 @@ protected:
     virtual void* GrowBlock(long long& newCapacity);
 
     void SetCapacity(long long newCapacity);
+    // Makes room for a write ending at end (beyond the capacity), growing geometrically.
+    void GrowFor(long long end);
     // Capacity 0 (through GrowBlock), size 0, position 0.
     void DropMemory();
 
