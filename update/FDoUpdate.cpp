@@ -35,9 +35,14 @@ void CheckPayloadSum(TStream& container, const unsigned char* data, int size)
 void LoadPayload(TMemoryStream& stream, const std::wstring& name, const wchar_t* type)
 {
     std::unique_ptr<TStream> resource = OpenResource(type, name);
+    UnpackPayload(*resource, stream);
+}
+
+void UnpackPayload(TStream& container, TMemoryStream& stream)
+{
     int declared = 0;
-    if (!ReadCompressHeader(*resource, declared)) {
-        stream.CopyFrom(*resource, 0);  // 0: the whole resource from its first byte
+    if (!ReadCompressHeader(container, declared)) {
+        stream.CopyFrom(container, 0);  // 0: the whole resource from its first byte
         return;
     }
     // Inflated straight into the caller's stream, sized once beforehand: the new executable is
@@ -46,8 +51,8 @@ void LoadPayload(TMemoryStream& stream, const std::wstring& name, const wchar_t*
     const long long at = stream.Position();
     stream.SetSize(declared < 0 ? declared : std::max(stream.Size(), at + declared));
     stream.SetPosition(at);
-    DecompressToStream(*resource, stream, declared);
-    CheckPayloadSum(*resource, static_cast<const unsigned char*>(stream.Memory()) + at, declared);
+    DecompressToStream(container, stream, declared);
+    CheckPayloadSum(container, static_cast<const unsigned char*>(stream.Memory()) + at, declared);
 }
 
 void CheckWritable()

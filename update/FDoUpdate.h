@@ -17,6 +17,9 @@ TK_DECLARE_ERROR(EReadOnly, Exception);
 // the resource carries the "ZLIBCompress" container, else its bytes unchanged. Fails with
 // EResNotFound when there is no such resource and with the container reader's errors.
 void LoadPayload(TMemoryStream& stream, const std::wstring& name, const wchar_t* type);
+// The same from a stream holding the resource's bytes, read from its position (copied whole
+// from its first byte when it carries no container).
+void UnpackPayload(TStream& container, TMemoryStream& stream);
 
 // Fails with EReadOnly when the update target exists and is read-only; a missing target passes.
 void CheckWritable();
