@@ -1,0 +1,126 @@
+// The mutation runner's command line.
+//
+//   fuzz_runner [--inputs N] [--seed S] [--batch N] [--hang-ms N] [--findings DIR] [--format NAME]...
+//       runs N inputs of every format (or the named ones) and prints the counts; exit code 1
+//       when any input crashed, hung or leaked
+//   fuzz_runner --replay FORMAT INDEX [--seed S]   reads that one input here, in this process
+//   fuzz_runner --run-file FORMAT FILE             reads a saved input here, in this process
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/fuzz/FuzzBatch.h"
+#include "tests/fuzz/FuzzRunner.h"
+#include "tests/fuzz/Mutator.h"
+#include "tests/support/HostPath.h"
+#include "toolkit/core/Errors.h"
+#include "toolkit/core/Streams.h"
+
+namespace {
+
+std::string Narrow(const wchar_t* text)
+{
+    std::string out;
+    for (; *text; ++text)
+        out += static_cast<char>(*text);
+    return out;
+}
+
+const FuzzTarget& Target(const std::string& name)
+{
+    const FuzzTarget* target = FindFuzzTarget(FuzzTargets(), name);
+    if (!target)
+        throw std::invalid_argument("no format called " + name);
+    return *target;
+}
+
+int RunHere(const FuzzTarget& target, const FuzzBytes& input)
+{
+    target.run(input.data(), input.size());
+    std::printf("%s: %zu bytes read without fault\n", target.name, input.size());
+    return 0;
+}
+
+int Main(int argc, wchar_t** argv)
+{
+    RunnerOptions options;
+    std::vector<std::string> formats;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = Narrow(argv[i]);
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--replay" && i + 2 < argc) {
+            const FuzzTarget& target = Target(Narrow(argv[i + 1]));
+            const uint64_t index = std::wcstoull(argv[i + 2], nullptr, 10);
+            for (int j = i + 3; j + 1 < argc; ++j)
+                if (Narrow(argv[j]) == "--seed")
+                    options.seed = std::wcstoull(argv[j + 1], nullptr, 10);
+            return RunHere(target, Mutator(target, options.seed).Input(index));
+        } else if (arg == "--run-file" && i + 2 < argc) {
+            const FuzzTarget& target = Target(Narrow(argv[i + 1]));
+            TFileStream file(HostPath(Narrow(argv[i + 2]).c_str()), TFileMode::fmOpenRead);
+            FuzzBytes input(static_cast<size_t>(file.Size()));
+            file.ReadBuffer(input.data(), static_cast<long long>(input.size()));
+            return RunHere(target, input);
+        } else if (arg == "--inputs" && hasValue) {
+            options.inputs = std::wcstoull(argv[++i], nullptr, 10);
+        } else if (arg == "--seed" && hasValue) {
+            options.seed = std::wcstoull(argv[++i], nullptr, 10);
+        } else if (arg == "--batch" && hasValue) {
+            options.batchSize = std::wcstoull(argv[++i], nullptr, 10);
+        } else if (arg == "--hang-ms" && hasValue) {
+            options.hangMilliseconds = static_cast<unsigned>(std::wcstoul(argv[++i], nullptr, 10));
+        } else if (arg == "--findings" && hasValue) {
+            options.findingsFolder = HostPath(Narrow(argv[++i]).c_str());
+        } else if (arg == "--format" && hasValue) {
+            formats.push_back(Narrow(argv[++i]));
+        } else {
+            std::fprintf(stderr, "fuzz_runner: unknown argument %s\n", arg.c_str());
+            return 2;
+        }
+    }
+    if (formats.empty())
+        for (const FuzzTarget& target : FuzzTargets())
+            formats.push_back(target.name);
+    for (const std::string& name : formats)
+        Target(name);  // an unknown name fails before anything runs
+
+    std::printf("seed %llu, %llu inputs per format in batches of %llu\n",
+                static_cast<unsigned long long>(options.seed), static_cast<unsigned long long>(options.inputs),
+                static_cast<unsigned long long>(options.batchSize));
+    std::printf("%-16s %10s %8s %6s %10s %8s\n", "format", "inputs", "crashes", "hangs", "GDI leaks", "seconds");
+    std::vector<std::string> findings;
+    for (const std::string& name : formats) {
+        const ULONGLONG start = ::GetTickCount64();
+        const FormatResult result = FuzzFormat(Target(name), options);
+        std::printf("%-16s %10llu %8d %6d %10d %8.1f\n", name.c_str(), static_cast<unsigned long long>(result.inputs),
+                    result.Count(FindingKind::crash), result.Count(FindingKind::hang), result.Count(FindingKind::leak),
+                    static_cast<double>(::GetTickCount64() - start) / 1000.0);
+        std::fflush(stdout);
+        for (const Finding& finding : result.findings)
+            findings.push_back(DescribeFinding(result, options.seed, finding));
+    }
+    for (const std::string& line : findings)
+        std::printf("%s\n", line.c_str());
+    return findings.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (IsFuzzBatchCommand(argc, argv))
+        return RunFuzzBatch(FuzzTargets(), argc, argv);
+    try {
+        return Main(argc, argv);
+    } catch (const Exception& e) {
+        std::fwprintf(stderr, L"fuzz_runner: %ls: %ls\n", e.ClassName(), e.Message().c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "fuzz_runner: %s\n", e.what());
+    }
+    return 2;
+}

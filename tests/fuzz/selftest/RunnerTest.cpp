@@ -1,0 +1,106 @@
+#include "tests/fuzz/FuzzRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <utility>
+
+#include "tests/fuzz/Mutator.h"
+#include "tests/fuzz/selftest/FaultyTarget.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+const FuzzTarget& Faulty()
+{
+    return FaultyTargets().front();
+}
+
+uint32_t Field16(const FuzzBytes& input)
+{
+    return input.size() >= 6 ? input[4] | (input[5] << 8) : 0x10000;
+}
+
+}  // namespace
+
+TEST(MutationRunner, InputsFollowFromSeedAndIndexAlone)
+{
+    const Mutator first(Faulty(), 7);
+    const Mutator again(Faulty(), 7);
+    const Mutator other(Faulty(), 8);
+    const FuzzBytes seed = Faulty().seeds().front().bytes;
+    EXPECT_EQ(first.Input(0), seed);  // the seeds come first, unchanged
+
+    int sameAsOtherSeed = 0, changed = 0, shorter = 0, longer = 0;
+    std::set<uint32_t> fieldValues;
+    for (uint64_t i = 1; i < 3000; ++i) {
+        const FuzzBytes input = first.Input(i);
+        ASSERT_EQ(input, again.Input(i)) << i;
+        sameAsOtherSeed += input == other.Input(i);
+        changed += input != seed;
+        shorter += input.size() < seed.size();
+        longer += input.size() > seed.size();
+        fieldValues.insert(Field16(input));
+    }
+    EXPECT_LT(sameAsOtherSeed, 300);
+    EXPECT_GT(changed, 2900);
+    EXPECT_GT(shorter, 50);
+    EXPECT_GT(longer, 50);
+    // Every boundary value reaches the declared field, cut to its 16 bits, and so do the
+    // input's own length (12) and neighbours of the seed's value (0x10).
+    for (uint32_t value : kBoundaryValues)
+        EXPECT_TRUE(fieldValues.count(value & 0xFFFF)) << std::hex << value;
+    for (uint32_t value : {12u, 13u, 0x0Fu, 0x11u, 0x08u, 0x18u})
+        EXPECT_TRUE(fieldValues.count(value)) << std::hex << value;
+}
+
+TEST(MutationRunner, NamesAndSavesEveryInputThatCrashesHangsOrLeaks)
+{
+    RunnerOptions options;
+    options.inputs = 100;
+    options.batchSize = 40;
+    options.hangMilliseconds = 1500;
+    TempFolder findings;
+    options.findingsFolder = findings.Path();
+
+    // What the faulty reader will do with each input, worked out here in this process; the
+    // first run seed whose inputs show every kind of fault.
+    std::map<uint64_t, FindingKind> expected;
+    for (options.seed = 1; options.seed < 100; ++options.seed) {
+        const Mutator mutator(Faulty(), options.seed);
+        std::set<Fault> kinds;
+        expected.clear();
+        for (uint64_t i = 0; i < options.inputs; ++i) {
+            const Fault fault = FaultOf(mutator.Input(i));
+            kinds.insert(fault);
+            if (fault != Fault::none)
+                expected[i] = fault == Fault::hang ? FindingKind::hang
+                              : fault == Fault::leak ? FindingKind::leak
+                                                     : FindingKind::crash;
+        }
+        if (kinds.size() == 5)
+            break;
+    }
+    ASSERT_LT(options.seed, 100u);
+
+    const FormatResult result = FuzzFormat(Faulty(), options);
+    EXPECT_EQ(result.inputs, options.inputs);
+    const Mutator mutator(Faulty(), options.seed);
+    std::map<uint64_t, FindingKind> found;
+    for (const Finding& finding : result.findings) {
+        SCOPED_TRACE(DescribeFinding(result, options.seed, finding));
+        found[finding.index] = finding.kind;
+        EXPECT_TRUE(finding.alone);
+        const FuzzBytes input = mutator.Input(finding.index);
+        EXPECT_EQ(FileContents(finding.savedAs), std::string(input.begin(), input.end()));
+        const Fault fault = FaultOf(input);
+        const char* const says = fault == Fault::crash    ? "exit code 0xC0000005"
+                                 : fault == Fault::escape ? "escaped: not the library's error"
+                                 : fault == Fault::hang   ? "no progress for 1500 ms"
+                                                          : "GDI objects";
+        EXPECT_NE(finding.detail.find(says), std::string::npos);
+    }
+    EXPECT_EQ(found, expected);
+}

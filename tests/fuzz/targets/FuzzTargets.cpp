@@ -1,0 +1,13 @@
+// The table of formats the mutation runner knows. A new reader of outside data joins with one
+// entry here: its name, its reader, its seed generator and the offsets of its size fields.
+#include "tests/fuzz/FuzzTarget.h"
+#include "tests/fuzz/targets/Targets.h"
+
+const std::vector<FuzzTarget>& FuzzTargets()
+{
+    static const std::vector<FuzzTarget> table = {
+        // Signature (13 bytes), then the inflated length.
+        {"ZLIBCompress", FuzzZlibContainer, ZlibContainerSeeds, {{13, 4}}},
+    };
+    return table;
+}

@@ -1,0 +1,11 @@
+// The reader under test and the seed corpus of each format in the mutation runner's table.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "tests/fuzz/FuzzTarget.h"
+
+// "ZLIBCompress": the payload container, unpacked as the update does.
+void FuzzZlibContainer(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> ZlibContainerSeeds();
