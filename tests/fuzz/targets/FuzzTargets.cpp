@@ -8,6 +8,8 @@ const std::vector<FuzzTarget>& FuzzTargets()
     static const std::vector<FuzzTarget> table = {
         // Signature (13 bytes), then the inflated length.
         {"ZLIBCompress", FuzzZlibContainer, ZlibContainerSeeds, {{13, 4}}},
+        // Size fields lie where each picture's segments put them.
+        {"JPEG", FuzzJpeg, JpegSeeds, {}},
     };
     return table;
 }

@@ -9,3 +9,6 @@
 // "ZLIBCompress": the payload container, unpacked as the update does.
 void FuzzZlibContainer(const uint8_t* data, size_t size);
 std::vector<FuzzSeed> ZlibContainerSeeds();
+// "JPEG": JPEG pictures, decoded as the JPEG graphic does.
+void FuzzJpeg(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> JpegSeeds();
