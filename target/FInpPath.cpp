@@ -19,7 +19,7 @@ const wchar_t kProductName[] = L"ソラノート";
 
 bool FileExists(const std::wstring& path)
 {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(PlatformPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 }  // namespace
@@ -87,7 +87,9 @@ void TfrmInputPath::FormCreate(TObject*)
 
 void TfrmInputPath::Edit1Change(TObject*)
 {
-    SetUpdateTarget(JoinPath(Edit1->Text(), LoadText(sExeName)));
+    // Made absolute here, once: the existence check, the version gate and the writer then
+    // all mean this one file, whatever the current folder or a search order does later.
+    SetUpdateTarget(AbsolutePath(JoinPath(Edit1->Text(), LoadText(sExeName))));
     const bool found = FileExists(UpdateTarget());
     BitBtn2->SetEnabled(found);
     if (!found)

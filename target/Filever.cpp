@@ -2,6 +2,7 @@
 
 #include <winver.h>
 
+#include "target/Pathutil.h"
 #include "toolkit/core/HandleOwners.h"
 
 namespace {
@@ -78,30 +79,6 @@ private:
     QueryFn query_ = nullptr;
 };
 
-bool HasLongPathPrefix(const std::wstring& path)
-{
-    return path.rfind(L"\\\\?\\", 0) == 0;
-}
-
-// Paths of MAX_PATH characters or more reach the file only in their "\\?\" form, which
-// must be absolute and normalised.
-std::wstring PlatformPath(const std::wstring& path)
-{
-    if (path.size() < MAX_PATH || HasLongPathPrefix(path))
-        return path;
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return path;
-    std::wstring full(needed, L'\0');
-    const DWORD written = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (written == 0 || written >= needed)
-        return path;
-    full.resize(written);
-    if (full.rfind(L"\\\\", 0) == 0)
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
-}
-
 }  // namespace
 
 TFileVer::TFileVer(std::wstring fileName) : fileName_(std::move(fileName)) {}
@@ -122,7 +99,9 @@ bool TFileVer::LoadVersionData()
     const VersionApi& api = VersionApi::Get();
     if (!api.Loaded())
         return false;
-    const std::wstring path = PlatformPath(fileName_);
+    // Never a bare name: the version functions would look that up along the DLL search order
+    // (the updater's own folder first), not in the current folder as every other file access.
+    const std::wstring path = PlatformPath(AbsolutePath(fileName_));
     const DWORD size = api.InfoSize(path.c_str());
     if (size == 0)
         return false;

@@ -1,5 +1,10 @@
 #include "target/Pathutil.h"
 
+#include <windows.h>
+
+#include "toolkit/core/Errors.h"
+#include "toolkit/windows/FolderPaths.h"
+
 bool EndsWithBackslash(const std::wstring& s)
 {
     return !s.empty() && s.back() == L'\\';
@@ -30,4 +35,23 @@ std::wstring ParentPart(const std::wstring& path)
     if (pos == std::wstring::npos)
         return std::wstring();
     return path.substr(0, pos + 1);
+}
+
+std::wstring AbsolutePath(const std::wstring& path)
+{
+    try {
+        return FullPath(path);
+    } catch (const EInOutError&) {
+        return path;
+    }
+}
+
+std::wstring PlatformPath(const std::wstring& path)
+{
+    if (path.size() < MAX_PATH || path.rfind(L"\\\\?\\", 0) == 0)
+        return path;
+    const std::wstring full = AbsolutePath(path);
+    if (full.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
 }

@@ -10,6 +10,7 @@
 #include "app/Resources.h"
 #include "app/UMessage.h"
 #include "resources/resource_ids.h"
+#include "target/Pathutil.h"
 #include "toolkit/core/Format.h"
 #include "update/SafeWrite.h"
 #include "update/UZLIB.h"
@@ -57,7 +58,7 @@ void UnpackPayload(TStream& container, TMemoryStream& stream)
 
 void CheckWritable()
 {
-    const DWORD attributes = ::GetFileAttributesW(UpdateTarget().c_str());
+    const DWORD attributes = ::GetFileAttributesW(PlatformPath(UpdateTarget()).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         throw EReadOnly(UpdateTarget());
 }

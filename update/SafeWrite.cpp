@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "target/Pathutil.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/Format.h"
 #include "toolkit/core/HandleOwners.h"
@@ -34,7 +35,7 @@ public:
         const std::wstring folder = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
         const std::wstring stem = folder + L"~su" + std::to_wstring(::GetCurrentProcessId()) + L"-";
         for (unsigned attempt = 0; attempt < 1000; ++attempt) {
-            std::wstring path = stem + std::to_wstring(attempt) + L".tmp";
+            std::wstring path = PlatformPath(stem + std::to_wstring(attempt) + L".tmp");
             unique_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                              FILE_ATTRIBUTE_NORMAL, nullptr));
             if (file) {
@@ -96,7 +97,7 @@ void ReplaceFileContents(const std::wstring& target, const void* data, size_t si
     temp.Close();
     // One rename within the folder: the target is either the old file or the new one. It
     // fails while another program holds the target open (a running product included).
-    if (!::MoveFileExW(temp.Path().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!::MoveFileExW(temp.Path().c_str(), PlatformPath(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         CannotCreate(target);
     temp.Commit();
 }

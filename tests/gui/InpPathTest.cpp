@@ -267,7 +267,7 @@ TEST_F(InstallFolderDialog, EveryEditRecomputesTargetAndStartButton)
         {folder + L"\\", folder + L"\\Soranote.exe", true},
         {temp_.File(L"dir"), temp_.File(L"dir\\Soranote.exe"), false},  // a folder is not the product
         {temp_.File(L"表"), temp_.File(L"表\\Soranote.exe"), true},
-        {L"", L"Soranote.exe", true},  // bare name, found in the current folder
+        {L"", folder + L"\\Soranote.exe", true},  // the bare name, made full from the current folder
         {temp_.File(L"ソ"), temp_.File(L"ソ\\Soranote.exe"), true},
         {temp_.File(L"ソ\\"), temp_.File(L"ソ\\Soranote.exe"), true},
     };
@@ -284,7 +284,7 @@ TEST_F(InstallFolderDialog, EveryEditRecomputesTargetAndStartButton)
     ::SetCurrentDirectoryW(temp_.Path().c_str());
     Type(*form, folder);
     Type(*form, L"");
-    EXPECT_EQ(UpdateTarget(), L"Soranote.exe");
+    EXPECT_EQ(UpdateTarget(), temp_.File(L"Soranote.exe"));
     EXPECT_FALSE(form->BitBtn2->Enabled());
 }
 
