@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <memory>
 
-#include <zlib.h>
-
 #include "app/Resources.h"
 #include "app/UMessage.h"
 #include "resources/resource_ids.h"
@@ -14,24 +12,6 @@
 #include "toolkit/core/Format.h"
 #include "update/SafeWrite.h"
 #include "update/UZLIB.h"
-
-namespace {
-
-// The reader stops after the declared length and so never reaches the zlib stream's own
-// checksum: a garbled payload, or one whose declared length is too small, would be written
-// over the product as if sound. The container ends with that checksum (Adler-32 of the whole
-// inflated content, most significant byte first), so it is compared here.
-void CheckPayloadSum(TStream& container, const unsigned char* data, int size)
-{
-    unsigned char stored[4];
-    container.Seek(-4, soFromEnd);
-    container.ReadBuffer(stored, sizeof stored);
-    const uLong expected = (uLong{stored[0]} << 24) | (uLong{stored[1]} << 16) | (uLong{stored[2]} << 8) | stored[3];
-    if (adler32(adler32(0, Z_NULL, 0), data, static_cast<uInt>(size)) != expected)
-        throw ECompressionError(L"error");
-}
-
-}  // namespace
 
 void LoadPayload(TMemoryStream& stream, const std::wstring& name, const wchar_t* type)
 {
@@ -52,8 +32,9 @@ void UnpackPayload(TStream& container, TMemoryStream& stream)
     const long long at = stream.Position();
     stream.SetSize(declared < 0 ? declared : std::max(stream.Size(), at + declared));
     stream.SetPosition(at);
-    DecompressToStream(container, stream, declared);
-    CheckPayloadSum(container, static_cast<const unsigned char*>(stream.Memory()) + at, declared);
+    // On to the end of the zlib stream, so zlib checks its own checksum: a garbled payload, or
+    // one whose declared length is short of its content, is never written over the product.
+    DecompressWholeStream(container, stream, declared);
 }
 
 void CheckWritable()

@@ -15,7 +15,8 @@ TK_DECLARE_ERROR(EReadOnly, Exception);
 
 // Appends the payload held in resource (type, name) to stream at its position: inflated when
 // the resource carries the "ZLIBCompress" container, else its bytes unchanged. Fails with
-// EResNotFound when there is no such resource and with the container reader's errors.
+// EResNotFound when there is no such resource and with the container reader's errors; a zlib
+// stream is taken only whole, to its end and its checksum.
 void LoadPayload(TMemoryStream& stream, const std::wstring& name, const wchar_t* type);
 // The same from a stream holding the resource's bytes, read from its position (copied whole
 // from its first byte when it carries no container).

@@ -50,6 +50,19 @@ void DecompressToStream(TStream& source, TStream& dest, int declaredLength)
     dest.CopyFrom(reader, declaredLength);
 }
 
+void DecompressWholeStream(TStream& source, TStream& dest, int declaredLength)
+{
+    TDecompressionStream reader(source);
+    dest.CopyFrom(reader, declaredLength);
+    // One byte more takes zlib through the rest of the stream to its checksum. Should a byte
+    // come, the declared length falls short of the content: a payload cut short is no payload.
+    unsigned char more = 0;
+    if (reader.Read(&more, 1) != 0)
+        throw ECompressionError(kZlibError);
+    if (!reader.Ended())
+        throw EReadError(tkconst::SReadError);
+}
+
 // ---- TDecompressionStream ---------------------------------------------------------------
 
 TDecompressionStream::TDecompressionStream(TStream& source)

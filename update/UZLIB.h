@@ -25,6 +25,13 @@ bool ReadCompressHeader(TStream& source, int& declaredLength);
 // operation", a negative one with EReadError. Source is left wherever the inflater stopped.
 void DecompressToStream(TStream& source, TStream& dest, int declaredLength);
 
+// As DecompressToStream, for a result that is to be taken as sound: it then inflates on to
+// the end of the zlib stream, where zlib compares the stream's own Adler-32 with what it
+// inflated. Content beyond the declared length, or a checksum that differs, fails with
+// ECompressionError "error"; a stream that ends before its checksum with EReadError. Bytes
+// after the end of the zlib stream are not looked at.
+void DecompressWholeStream(TStream& source, TStream& dest, int declaredLength);
+
 // Read-only stream of the bytes a zlib stream inflates to. It takes compressed input from
 // source in blocks of up to InputBlockSize bytes, starting at source's position when it is
 // made, and puts source back after the bytes it has taken before every read, so others may
@@ -35,6 +42,9 @@ class TDecompressionStream : public TStream {
 public:
     explicit TDecompressionStream(TStream& source);
     ~TDecompressionStream() override;
+
+    // True once the zlib stream has been inflated to its end and its checksum has matched.
+    bool Ended() const { return ended_; }
 
     static constexpr long long InputBlockSize = 65536;
     static constexpr long long SkipBlockSize = 4096;

@@ -254,6 +254,56 @@ TEST(UZLIB, CorruptDataIsACompressionError)
     }
 }
 
+// A payload is taken only whole: zlib inflates on to the end of its stream and checks the
+// stream's own checksum there. What follows the stream is not the payload's business.
+TEST(UZLIB, WholeStreamIsCheckedByZlibToItsEnd)
+{
+    const Payload p;
+    const int exact = static_cast<int>(p.data.size());
+    Bytes padded = Container(p.zlib, exact);
+    padded.insert(padded.end(), 4096, 0);
+    Bytes badChecksum = Container(p.zlib, exact);
+    badChecksum.back() ^= 0x01;
+    // Hand-made: the first 100 bytes of a stream and the Adler-32 of the first 100 bytes they
+    // inflate to, declared 100; a check of the container's last four bytes took it as sound.
+    Bytes handMade = Container(Bytes(p.zlib.begin(), p.zlib.begin() + 100), 100);
+    const uLong sum = adler32(adler32(0, Z_NULL, 0), p.data.data(), 100);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        handMade.push_back(static_cast<unsigned char>(sum >> shift));
+    struct Case {
+        const char* what;
+        Bytes container;
+        const char* fails;  // nullptr: sound; else "zlib" (ECompressionError) or "read"
+    };
+    const Case cases[] = {
+        {"sound", Container(p.zlib, exact), nullptr},
+        {"sound, padding behind", padded, nullptr},
+        {"declared one short", Container(p.zlib, exact - 1), "zlib"},
+        {"hand-made", handMade, "zlib"},
+        {"checksum differs", badChecksum, "zlib"},
+        {"checksum missing", Container(Bytes(p.zlib.begin(), p.zlib.end() - 4), exact), "read"},
+        {"declared one more", Container(p.zlib, exact + 1), "read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TMemoryStream source;
+        Fill(source, c.container);
+        int declared = 0;
+        ASSERT_TRUE(ReadCompressHeader(source, declared));
+        TMemoryStream dest;
+        dest.SetSize(declared);
+        auto inflate = [&] { DecompressWholeStream(source, dest, declared); };
+        if (!c.fails) {
+            inflate();
+            EXPECT_TRUE(Contents(dest) == p.data);
+        } else if (std::string(c.fails) == "zlib") {
+            EXPECT_TRUE(FailsWith<ECompressionError>(inflate, L"error"));
+        } else {
+            EXPECT_TRUE(FailsWith<EReadError>(inflate, tkconst::SReadError));
+        }
+    }
+}
+
 TEST(UZLIB, ZeroLengthIsAnInvalidStreamOperation)
 {
     const Payload p;
