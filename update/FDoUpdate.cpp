@@ -27,10 +27,13 @@ void UnpackPayload(TStream& container, TMemoryStream& stream)
         return;
     }
     // Inflated straight into the caller's stream, sized once beforehand: the new executable is
-    // held in memory once, and never moved while it is filled. A negative length is no valid
-    // container; sizing fails on it before anything is inflated.
+    // held in memory once, and never moved while it is filled. The size is believed only as
+    // far as the data can back it: a header may declare 2 GiB in front of no data at all, and
+    // beyond what the data can inflate to the stream grows only as bytes arrive. A negative
+    // length is no valid container; sizing fails on it before anything is inflated.
     const long long at = stream.Position();
-    stream.SetSize(declared < 0 ? declared : std::max(stream.Size(), at + declared));
+    const long long backed = MaxInflatedSize(container.Size() - container.Position());
+    stream.SetSize(declared < 0 ? declared : std::max(stream.Size(), at + std::min<long long>(declared, backed)));
     stream.SetPosition(at);
     // On to the end of the zlib stream, so zlib checks its own checksum: a garbled payload, or
     // one whose declared length is short of its content, is never written over the product.

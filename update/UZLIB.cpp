@@ -1,6 +1,7 @@
 #include "update/UZLIB.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -61,6 +62,16 @@ void DecompressWholeStream(TStream& source, TStream& dest, int declaredLength)
         throw ECompressionError(kZlibError);
     if (!reader.Ended())
         throw EReadError(tkconst::SReadError);
+}
+
+long long MaxInflatedSize(long long compressedBytes)
+{
+    constexpr long long kMaxRatio = 1032;
+    if (compressedBytes <= 0)
+        return 0;
+    if (compressedBytes > LLONG_MAX / kMaxRatio)
+        return LLONG_MAX;
+    return compressedBytes * kMaxRatio;
 }
 
 // ---- TDecompressionStream ---------------------------------------------------------------

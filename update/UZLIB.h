@@ -32,6 +32,10 @@ void DecompressToStream(TStream& source, TStream& dest, int declaredLength);
 // after the end of the zlib stream are not looked at.
 void DecompressWholeStream(TStream& source, TStream& dest, int declaredLength);
 
+// The most bytes that `compressedBytes` bytes of a zlib stream can inflate to. Deflate's best
+// case is a 258-byte copy for two bits, so 1,032 bytes for every byte of input.
+long long MaxInflatedSize(long long compressedBytes);
+
 // Read-only stream of the bytes a zlib stream inflates to. It takes compressed input from
 // source in blocks of up to InputBlockSize bytes, starting at source's position when it is
 // made, and puts source back after the bytes it has taken before every read, so others may

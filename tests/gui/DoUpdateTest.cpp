@@ -16,6 +16,7 @@
 #include "tests/support/Files.h"
 #include "tests/support/HostPath.h"
 #include "tests/support/TempFolder.h"
+#include "tests/unit/ExpectError.h"
 #include "toolkit/core/HandleOwners.h"
 #include "update/SafeWrite.h"
 
@@ -172,6 +173,37 @@ TEST_F(DoUpdate, BadPayloadGivesOneMessageAndLeavesTheTargetAsItWas)
         EXPECT_FALSE(run.hookLeft);
         EXPECT_TRUE(SameBytes(FileContents(UpdateTarget()), OldProduct()));
         EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::wstring>{L"Soranote.exe"});
+    }
+}
+
+// The declared length is believed only as far as the data can back it: the buffer is never
+// sized beyond what the compressed bytes can inflate to (1,032 to the byte), so a header that
+// declares 2 GiB costs no 2 GiB. The outcome is the same as ever.
+TEST_F(DoUpdate, PayloadBufferIsSizedToWhatTheDataCanBack)
+{
+    struct Case {
+        const wchar_t* payload;
+        long long compressed;   // bytes behind the header
+        bool sound;
+    };
+    const Case cases[] = {
+        {L"TEST_HUGE", 0, false},
+        {L"TEST_HUGE_PACKED", 51, false},
+        {L"TEST_PACKED", 51, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "payload " << c.payload);
+        TMemoryStream buffer;
+        if (c.sound) {
+            LoadPayload(buffer, c.payload, RT_RCDATA);
+            EXPECT_TRUE(SameBytes(Bytes(static_cast<const char*>(buffer.Memory()), buffer.Size()), kPackedText));
+            // Sized once, to the declared length.
+            EXPECT_EQ(buffer.Capacity(), TMemoryStream::MemoryDelta);
+        } else {
+            EXPECT_TRUE(FailsWith<EReadError>([&] { LoadPayload(buffer, c.payload, RT_RCDATA); },
+                                              L"ｽﾄﾘｰﾑからの読み込みｴﾗｰ"));
+            EXPECT_LE(buffer.Capacity(), c.compressed * 1032 + TMemoryStream::MemoryDelta);
+        }
     }
 }
 
