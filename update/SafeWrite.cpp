@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "target/Pathutil.h"
@@ -10,6 +11,7 @@
 #include "toolkit/core/Format.h"
 #include "toolkit/core/HandleOwners.h"
 #include "toolkit/core/ToolkitTexts.h"
+#include "update/FileIdentity.h"
 
 namespace {
 
@@ -30,7 +32,8 @@ class TempFile {
 public:
     explicit TempFile(const std::wstring& target)
     {
-        // A short name, so a target near the path limit still has room for its sibling.
+        // A short name, so a target near the path limit still has room for its sibling; the
+        // process id in it keeps two updaters at work on one folder apart.
         const size_t cut = target.find_last_of(L"\\/:");
         const std::wstring folder = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
         const std::wstring stem = folder + L"~su" + std::to_wstring(::GetCurrentProcessId()) + L"-";
@@ -52,8 +55,11 @@ public:
     ~TempFile()
     {
         file_.reset();
-        if (!committed_)
+        if (!committed_) {
+            // It may carry the old file's read-only bit by now.
+            ::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
             ::DeleteFileW(path_.c_str());
+        }
     }
 
     TempFile(const TempFile&) = delete;
@@ -94,10 +100,15 @@ void ReplaceFileContents(const std::wstring& target, const void* data, size_t si
     // On the disk before it can become the target, so a crash cannot leave an empty file.
     if (!::FlushFileBuffers(temp.Handle()))
         throw EWriteError(tkconst::SWriteError);
+    // The old file's attributes, creation time and access rules go to the new one, read as
+    // late as can be: another updater may have replaced the old file meanwhile.
+    const std::wstring platformTarget = PlatformPath(target);
+    if (const std::optional<FileIdentity> old = ReadFileIdentity(platformTarget, target))
+        GiveFileIdentity(*old, temp.Handle(), temp.Path(), target);
     temp.Close();
     // One rename within the folder: the target is either the old file or the new one. It
     // fails while another program holds the target open (a running product included).
-    if (!::MoveFileExW(temp.Path().c_str(), PlatformPath(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!::MoveFileExW(temp.Path().c_str(), platformTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         CannotCreate(target);
     temp.Commit();
 }

@@ -7,7 +7,8 @@
 #include <string>
 
 // Makes `target` hold exactly `size` bytes from `data` (an existing file of any length is
-// replaced, a missing one is created). On any failure the temporary file is removed and the
+// replaced, a missing one is created). The new file keeps the old one's attributes, creation
+// time and security descriptor (FileIdentity.h). On any failure the temporary file is removed and the
 // target is left as it was. A target that cannot be created or replaced (folder missing,
 // held open by another program, access denied) fails with EFCreateError naming the target;
 // a failing write or flush of the temporary file fails with EWriteError.

@@ -1,9 +1,12 @@
 #include "update/SafeWrite.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -93,4 +96,87 @@ TEST(SafeWrite, FailureWhileWritingLeavesTheTargetAsItWasAndNoTemporaryFile)
     EXPECT_EQ(FilesIn(temp.Path()), std::vector<std::wstring>{L"Soranote.exe"});
 }
 
+// The file's DACL in its text form, for comparing.
+std::wstring DaclText(const std::wstring& path)
+{
+    DWORD needed = 0;
+    ::GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    std::vector<BYTE> sd(needed);
+    if (needed == 0 || !::GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, sd.data(), needed, &needed))
+        return L"<unreadable>";
+    wchar_t* text = nullptr;
+    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(sd.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                                &text, nullptr))
+        return L"<unconvertible>";
+    std::wstring result(text);
+    ::LocalFree(text);
+    return result;
+}
+
+void SetDacl(const std::wstring& path, const wchar_t* sddl)
+{
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr));
+    const BOOL set = ::SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, sd);
+    ::LocalFree(sd);
+    ASSERT_TRUE(set) << "error " << ::GetLastError();
+}
+
+uint64_t CreationTicks(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return (uint64_t{data.ftCreationTime.dwHighDateTime} << 32) | data.ftCreationTime.dwLowDateTime;
+}
+
 }  // namespace
+
+// A new file would take the folder's defaults; the one that replaces the product keeps what
+// the old one had.
+TEST(SafeWrite, NewFileKeepsTheOldOnesAttributesCreationTimeAndAccessRules)
+{
+    TempFolder temp;
+    // 2001-02-03 04:05:06 UTC
+    SYSTEMTIME when{2001, 2, 6, 3, 4, 5, 6, 0};
+    FILETIME created{};
+    ASSERT_TRUE(::SystemTimeToFileTime(&when, &created));
+    const uint64_t ticks = (uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+    const wchar_t kRules[] = L"D:P(A;;FA;;;WD)(A;;FR;;;BU)";  // protected: nothing inherited
+    // What the new file must show: these, and the archive bit, since its content is new.
+    const DWORD cases[] = {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, 0};
+    for (const DWORD& attributes : cases) {
+        SCOPED_TRACE(testing::Message() << "attributes " << attributes);
+        const std::wstring target = temp.File(L"Soranote.exe");
+        ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(target.c_str());
+        WriteFileContents(target, "the old product");
+        {
+            unique_handle file(::CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(::SetFileTime(file.get(), &created, nullptr, nullptr));
+        }
+        SetDacl(target, kRules);
+        ASSERT_TRUE(::SetFileAttributesW(target.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL));
+        // Some systems show every file as due for backup.
+        ASSERT_EQ(::GetFileAttributesW(target.c_str()) & ~(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL), attributes);
+        // Linux has no call that sets a file's birth time, so Wine there cannot keep one;
+        // where the old file shows it, the new one must too.
+        const bool timeKept = CreationTicks(target) == ticks;
+        // The rules as the system keeps them (Wine keeps them as the file's Unix mode), and not
+        // those a new file gets.
+        const std::wstring rules = DaclText(target);
+        WriteFileContents(temp.File(L"fresh"), "");
+        ASSERT_NE(rules, DaclText(temp.File(L"fresh")));
+        ::DeleteFileW(temp.File(L"fresh").c_str());
+
+        Replace(target, NewContent());
+
+        EXPECT_TRUE(FileContents(target) == NewContent());
+        EXPECT_EQ(::GetFileAttributesW(target.c_str()), attributes | FILE_ATTRIBUTE_ARCHIVE);
+        if (timeKept)
+            EXPECT_EQ(CreationTicks(target), ticks);
+        else if (&attributes == cases)
+            std::cout << "This file system keeps no creation times; they are not compared.\n";
+        EXPECT_EQ(DaclText(target), rules);
+        EXPECT_EQ(FilesIn(temp.Path()), std::vector<std::wstring>{L"Soranote.exe"});
+    }
+}
