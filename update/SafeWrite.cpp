@@ -76,6 +76,24 @@ private:
     bool committed_ = false;
 };
 
+// The rename fails while another program has the target open. A running product holds it
+// for good; a second updater checking its version, or a scanner looking at the file, only for
+// a moment, and would otherwise fail an update that is sound. So the rename is tried again
+// for up to about a second before the failure counts.
+bool MoveIntoPlace(const std::wstring& from, const std::wstring& to)
+{
+    constexpr int kRetries = 20;
+    constexpr DWORD kPauseMs = 50;
+    for (int attempt = 0;; ++attempt) {
+        if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = ::GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == kRetries)
+            return false;
+        ::Sleep(kPauseMs);
+    }
+}
+
 }  // namespace
 
 void SetReplaceProbe(TReplaceProbe probe)
@@ -106,9 +124,8 @@ void ReplaceFileContents(const std::wstring& target, const void* data, size_t si
     if (const std::optional<FileIdentity> old = ReadFileIdentity(platformTarget, target))
         GiveFileIdentity(*old, temp.Handle(), temp.Path(), target);
     temp.Close();
-    // One rename within the folder: the target is either the old file or the new one. It
-    // fails while another program holds the target open (a running product included).
-    if (!::MoveFileExW(temp.Path().c_str(), platformTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    // One rename within the folder: the target is either the old file or the new one.
+    if (!MoveIntoPlace(temp.Path(), platformTarget))
         CannotCreate(target);
     temp.Commit();
 }

@@ -8,10 +8,11 @@
 
 // Makes `target` hold exactly `size` bytes from `data` (an existing file of any length is
 // replaced, a missing one is created). The new file keeps the old one's attributes, creation
-// time and security descriptor (FileIdentity.h). On any failure the temporary file is removed and the
-// target is left as it was. A target that cannot be created or replaced (folder missing,
-// held open by another program, access denied) fails with EFCreateError naming the target;
-// a failing write or flush of the temporary file fails with EWriteError.
+// time and security descriptor (FileIdentity.h). On any failure the temporary file is removed
+// and the target is left as it was. A target that cannot be created or replaced (folder
+// missing, held open by another program for longer than about a second, access denied)
+// fails with EFCreateError naming the target; a failing write or flush of the temporary file
+// fails with EWriteError.
 void ReplaceFileContents(const std::wstring& target, const void* data, size_t size);
 
 // The temporary file is written in pieces of this many bytes.

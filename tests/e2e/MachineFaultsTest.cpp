@@ -33,7 +33,15 @@ std::vector<BYTE> InstallAt(const Sandbox& sandbox, const std::wstring& folder, 
     return bytes;
 }
 
-class MachineFaults : public UpdateFlow {};
+class MachineFaults : public UpdateFlow {
+protected:
+    // Starts a further updater beside the fixture's, in the sandbox, and returns its main window.
+    HWND StartAnother(std::unique_ptr<DrivenProcess>& process)
+    {
+        process = std::make_unique<DrivenProcess>(UpdaterExe(), sandbox_.Folder());
+        return WaitForWindowWithButton(*process, kUpdate, kStart);
+    }
+};
 
 }  // namespace
 
@@ -70,4 +78,46 @@ TEST_F(MachineFaults, BareNameIsJudgedWhereItIsWritten)
     EXPECT_TRUE(ReadFileBytes(work + L"\\Soranote.exe") == InflatedPayload());
     EXPECT_TRUE(ReadFileBytes(own + L"\\Soranote.exe") == besideUpdater) << "the product beside the updater changed";
     EXPECT_EQ(FilesIn(work), std::vector<std::wstring>{L"Soranote.exe"});
+}
+
+// Two updaters at once. Each writes its own temporary file (named for its process) and puts
+// it in place in one step, waiting out the moments the other has the file open; whichever
+// comes second replaces a finished file with the same bytes, and both report success. An
+// updater that reaches the gate after the product has been updated finds it up to date.
+TEST_F(MachineFaults, SecondUpdaterAtOnceLeavesTheFirstOnesWorkWhole)
+{
+    sandbox_.Install(VersionNumbers{1, 0, 0, 0});
+    sandbox_.PointRegistryAt(sandbox_.Folder());
+    StartOnly();
+    std::unique_ptr<DrivenProcess> second;
+    HWND secondMain = StartAnother(second);
+    std::unique_ptr<DrivenProcess> third;
+    HWND thirdMain = StartAnother(third);
+
+    HWND firstDialog = OpenFolderDialog();
+    Click(FindButton(secondMain, kUpdate));
+    HWND secondDialog = WaitForWindowWithButton(*second, kBegin, kStep);
+    Click(FindButton(thirdMain, kUpdate));
+    HWND thirdDialog = WaitForWindowWithButton(*third, kBegin, kStep);
+
+    Click(FindButton(firstDialog, kBegin));
+    Click(FindButton(secondDialog, kBegin));
+    const MessageBoxSeen first = WaitForMessageBox(*updater_, kStep);
+    const MessageBoxSeen other = WaitForMessageBox(*second, kStep);
+    EXPECT_EQ(first.text, kSucceeded);
+    EXPECT_EQ(other.text, kSucceeded);
+    PressOk(first, kStep);
+    PressOk(other, kStep);
+    EXPECT_EQ(updater_->WaitForExit(kStep), 0u);
+    EXPECT_EQ(second->WaitForExit(kStep), 0u);
+    EXPECT_TRUE(ReadFileBytes(sandbox_.Target()) == InflatedPayload()) << "Soranote.exe is not the payload";
+    EXPECT_EQ(sandbox_.Files(), std::vector<std::wstring>{L"Soranote.exe"});
+
+    Click(FindButton(thirdDialog, kBegin));
+    const MessageBoxSeen late = AnswerMessageBox(*third, kStep);
+    EXPECT_EQ(late.text, kNoUpdateNeeded);
+    Click(FindButton(thirdDialog, kNo));
+    Click(FindButton(thirdMain, kQuit));
+    EXPECT_EQ(third->WaitForExit(kStep), 0u);
+    EXPECT_TRUE(ReadFileBytes(sandbox_.Target()) == InflatedPayload());
 }
