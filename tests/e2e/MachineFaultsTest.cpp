@@ -2,6 +2,7 @@
 // dialog is open, a full disk, a second updater at the same time, long and Japanese paths, and
 // a bare product name that a search order could read elsewhere. Nothing may be lost.
 #include "tests/e2e/UpdateFlow.h"
+#include "tests/support/HostPath.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -41,6 +42,18 @@ protected:
         process = std::make_unique<DrivenProcess>(UpdaterExe(), sandbox_.Folder());
         return WaitForWindowWithButton(*process, kUpdate, kStart);
     }
+
+    // The update run to its end through the folder the registry proposes.
+    void UpdateThroughProposedFolder(const std::wstring& folder)
+    {
+        HWND dialog = OpenFolderDialog();
+        EXPECT_EQ(WindowText(FindChild(dialog, L"Edit")), folder);
+        HWND begin = FindButton(dialog, kBegin);
+        ASSERT_TRUE(IsWindowEnabled(begin)) << "Soranote.exe not found there";
+        Click(begin);
+        EXPECT_EQ(NextMessage(), kSucceeded);
+        EXPECT_EQ(updater_->WaitForExit(kStep), 0u);
+    }
 };
 
 }  // namespace
@@ -78,6 +91,64 @@ TEST_F(MachineFaults, BareNameIsJudgedWhereItIsWritten)
     EXPECT_TRUE(ReadFileBytes(work + L"\\Soranote.exe") == InflatedPayload());
     EXPECT_TRUE(ReadFileBytes(own + L"\\Soranote.exe") == besideUpdater) << "the product beside the updater changed";
     EXPECT_EQ(FilesIn(work), std::vector<std::wstring>{L"Soranote.exe"});
+}
+
+// The user deletes the product's folder while the dialog proposes it: "開始" finds nothing,
+// stays open without a message, and nothing is made again.
+TEST_F(MachineFaults, ProductFolderDeletedWhileTheDialogIsOpen)
+{
+    const std::wstring product = sandbox_.File(L"Soranote");
+    CreateFolders(product);
+    InstallAt(sandbox_, product, VersionNumbers{1, 0, 0, 0});
+    sandbox_.PointRegistryAt(product);
+    StartOnly();
+    HWND dialog = OpenFolderDialog();
+    HWND begin = FindButton(dialog, kBegin);
+    ASSERT_TRUE(IsWindowEnabled(begin));
+
+    ASSERT_TRUE(RemoveTree(product));
+    Click(begin);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(begin); }, kStep)) << "開始 still enabled";
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored);  // the click is handled
+    EXPECT_TRUE(MessageBoxes(updater_->Id()).empty());
+    EXPECT_EQ(FindWindowWithButton(updater_->Id(), kBegin), dialog);
+
+    Click(FindButton(dialog, kNo));
+    ExpectIdle();
+    QuitAndExpectExitCode0();
+    EXPECT_TRUE(sandbox_.Files().empty());
+}
+
+// A drive too small for the new file beside the old one (a RAM-backed one the build mounts,
+// tests/e2e/small-drive.sh): the write fails part way, the old product stays byte for byte and
+// no temporary file is left.
+TEST_F(MachineFaults, DiskFullWhileWritingLeavesTheOldProduct)
+{
+    const std::wstring drive = HostPath(SMALL_DRIVE);
+    ULARGE_INTEGER total{};
+    if (!GetDiskFreeSpaceExW((drive + L"\\").c_str(), nullptr, &total, nullptr) || total.QuadPart > 16u << 20)
+        GTEST_SKIP() << "no small drive at " << SMALL_DRIVE << " (mounting needs the right to)";
+    const std::wstring product = drive + L"\\Soranote";
+    struct RemovedAfterwards {
+        std::wstring folder;
+        ~RemovedAfterwards() { RemoveTree(folder); }
+    } removed{product};
+    CreateFolders(product);
+    const std::vector<BYTE> old = InstallAt(sandbox_, product, VersionNumbers{1, 0, 0, 0});
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW((drive + L"\\").c_str(), &free, nullptr, nullptr));
+    ASSERT_LT(free.QuadPart, InflatedPayload().size()) << "the drive has room for the new file";
+    sandbox_.PointRegistryAt(product);
+    StartOnly();
+
+    Click(FindButton(OpenFolderDialog(), kBegin));
+    EXPECT_EQ(NextMessage(), L"予期しないエラーが発生しました\r\nｽﾄﾘｰﾑへの書き込みｴﾗｰ");
+    EXPECT_EQ(NextMessage(), kFailed);
+    ExpectIdle();
+    QuitAndExpectExitCode0();
+    EXPECT_TRUE(ReadFileBytes(product + L"\\Soranote.exe") == old) << "the old product changed";
+    EXPECT_EQ(FilesIn(product), std::vector<std::wstring>{L"Soranote.exe"});
 }
 
 // Two updaters at once. Each writes its own temporary file (named for its process) and puts
@@ -120,4 +191,28 @@ TEST_F(MachineFaults, SecondUpdaterAtOnceLeavesTheFirstOnesWorkWhole)
     Click(FindButton(thirdMain, kQuit));
     EXPECT_EQ(third->WaitForExit(kStep), 0u);
     EXPECT_TRUE(ReadFileBytes(sandbox_.Target()) == InflatedPayload());
+}
+
+// A product folder of 250 characters (its Soranote.exe and the temporary file beside it are
+// longer than MAX_PATH), and one of Japanese folder names whose last Shift-JIS byte is a
+// backslash's.
+TEST_F(MachineFaults, LongAndJapaneseProductPaths)
+{
+    std::wstring longFolder = sandbox_.File(L"");
+    for (int part = 0; longFolder.size() < 250; ++part)
+        longFolder += std::wstring(std::min<size_t>(100, 250 - longFolder.size()), L'a' + part) + L"\\";
+    longFolder.pop_back();
+    ASSERT_EQ(longFolder.size(), 250u);
+    const std::wstring japanese = sandbox_.File(L"ソラノート\\表示\\ソ");
+
+    for (const std::wstring& folder : {longFolder, japanese}) {
+        SCOPED_TRACE(testing::Message() << folder.size() << " characters");
+        CreateFolders(folder);
+        InstallAt(sandbox_, folder, VersionNumbers{1, 0, 0, 0});
+        sandbox_.PointRegistryAt(folder);
+        StartOnly();
+        UpdateThroughProposedFolder(folder);
+        EXPECT_TRUE(ReadFileBytes(LongPathForm(folder + L"\\Soranote.exe")) == InflatedPayload());
+        EXPECT_EQ(FilesIn(LongPathForm(folder)), std::vector<std::wstring>{L"Soranote.exe"});
+    }
 }
