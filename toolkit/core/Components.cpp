@@ -9,6 +9,9 @@ void Erase(std::vector<TComponent*>& list, TComponent* item)
 }
 }  // namespace
 
+// Components are made by their owners, with the owner as argument: no factory.
+constinit const TClass TComponent::Class{L"TComponent", &TPersistent::Class, nullptr};
+
 TComponent::TComponent(TComponent* owner)
 {
     if (owner) {

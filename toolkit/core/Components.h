@@ -1,27 +1,21 @@
-// Root object, components with owners and free-notification, and notify events.
+// Components with owners, free-notification and the loading state.
 #pragma once
-#include <functional>
 #include <string>
 #include <vector>
 
-class TObject {
-public:
-    TObject() = default;
-    virtual ~TObject() = default;
-    TObject(const TObject&) = delete;
-    TObject& operator=(const TObject&) = delete;
-};
-
-// A callback bound to its receiver; the sender is the object that changed or was acted on.
-using TNotifyEvent = std::function<void(TObject* sender)>;
+#include "toolkit/core/Objects.h"
+#include "toolkit/core/Persistent.h"
 
 enum class TOperation { opInsert, opRemove };
 
 // A component is destroyed together with its owner and destroys what it owns, the most
 // recently inserted first. Components that keep a reference to one they do not own ask it
 // for free-notification and hear of its destruction through ComponentNotice.
-class TComponent : public TObject {
+class TComponent : public TPersistent {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TComponent(TComponent* owner);
     ~TComponent() override;
 

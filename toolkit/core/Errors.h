@@ -39,3 +39,7 @@ TK_DECLARE_ERROR(EOutOfMemory, Exception);
 TK_DECLARE_ERROR(EInvalidOperation, Exception);
 TK_DECLARE_ERROR(EInOutError, Exception);
 TK_DECLARE_ERROR(EOSError, Exception);
+TK_DECLARE_ERROR(EAssignError, Exception);
+TK_DECLARE_ERROR(EInvalidGraphic, Exception);
+TK_DECLARE_ERROR(EInvalidGraphicOperation, Exception);
+TK_DECLARE_ERROR(EPrinter, Exception);

@@ -14,4 +14,15 @@ inline constexpr const wchar_t* SOutOfMemory = L"ﾒﾓﾘが足りません";
 inline constexpr const wchar_t* SUnhandledErrorCaption = L"ｱﾌﾟﾘｹｰｼｮﾝ ｴﾗｰ";
 // Error class, module, address, message, and "." when the message needs one.
 inline constexpr const wchar_t* SUnhandledError = L"%sがﾓｼﾞｭｰﾙ %s の %s で発生しました。\n%s%s";
+// Source class name, destination class name.
+inline constexpr const wchar_t* SAssignError = L"%s を %s に代入することはできません";
+inline constexpr const wchar_t* SInvalidBitmap = L"ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です";
+inline constexpr const wchar_t* SUnknownExtension = L"拡張子 .%s の画像ﾌｧｲﾙは読み込めません";
+inline constexpr const wchar_t* SUnknownGraphicClass = L"画像の種類 %s は登録されていません";
+inline constexpr const wchar_t* SUnsupportedClipboard = L"未対応のｸﾘｯﾌﾟﾎﾞｰﾄﾞ ﾃﾞｰﾀです";
+inline constexpr const wchar_t* SNoCanvasHandle = L"ｷｬﾝﾊﾞｽには描画先がありません";
+inline constexpr const wchar_t* SScanLineRange = L"ｽｷｬﾝ ﾗｲﾝの位置が範囲外です";
+inline constexpr const wchar_t* SNoPrinter = L"使用できるﾌﾟﾘﾝﾀがありません";
+inline constexpr const wchar_t* SPrinting = L"印刷中です";
+inline constexpr const wchar_t* SNotPrinting = L"印刷中ではありません";
 }  // namespace tkconst
