@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/FMain.h"
+#include "app/Modules.h"
 #include "toolkit/windows/Forms.h"
 
 namespace {
@@ -37,6 +38,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     HardenDllSearch();
     Application().SetTitle(ModuleBaseName());
     try {
+        // The units' start-up steps run before the first window, their end steps after the last.
+        TRunningModules modules(ProgramModules());
         auto form = std::make_unique<TfrmMain>(nullptr);
         Application().SetMainForm(form.get());
         if (!Application().Terminated())

@@ -1,0 +1,17 @@
+#include "app/Modules.h"
+
+#include "toolkit/graphics/GraphicsModule.h"
+
+namespace {
+
+// A unit with steps adds one line here, after the units it builds on.
+constexpr TModuleSteps kProgramModules[] = {
+    kToolkitGraphicsSteps,
+};
+
+}  // namespace
+
+std::span<const TModuleSteps> ProgramModules()
+{
+    return kProgramModules;
+}
