@@ -6,6 +6,7 @@
 #include "tests/unit/ExpectError.h"
 #include "toolkit/core/Format.h"
 #include "toolkit/core/ToolkitTexts.h"
+#include "toolkit/graphics/Fonts.h"
 
 #include <windows.h>
 

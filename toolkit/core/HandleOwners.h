@@ -73,6 +73,7 @@ using unique_hbitmap = unique_any<HBITMAP, handle_close::NullIsEmpty<HBITMAP, ha
 using unique_hpalette = unique_any<HPALETTE, handle_close::NullIsEmpty<HPALETTE, handle_close::DeleteGdi>>;
 using unique_hfont = unique_any<HFONT, handle_close::NullIsEmpty<HFONT, handle_close::DeleteGdi>>;
 using unique_hbrush = unique_any<HBRUSH, handle_close::NullIsEmpty<HBRUSH, handle_close::DeleteGdi>>;
+using unique_hgdiobj = unique_any<HGDIOBJ, handle_close::NullIsEmpty<HGDIOBJ, handle_close::DeleteGdi>>;
 using unique_hdc = unique_any<HDC, handle_close::NullIsEmpty<HDC, handle_close::DeleteDc>>;
 using unique_hmodule = unique_any<HMODULE, handle_close::NullIsEmpty<HMODULE, handle_close::FreeLibraryHandle>>;
 using unique_hglobal = unique_any<HGLOBAL, handle_close::NullIsEmpty<HGLOBAL, handle_close::FreeGlobal>>;

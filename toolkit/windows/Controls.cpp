@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "toolkit/core/Errors.h"
-#include "toolkit/graphics/Bitmap.h"
+#include "toolkit/graphics/Fonts.h"
 #include "toolkit/windows/Forms.h"
 
 namespace {

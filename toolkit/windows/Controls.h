@@ -9,12 +9,11 @@
 #include <vector>
 
 #include "toolkit/core/Components.h"
+#include "toolkit/graphics/Colors.h"
 
 class TWinControl;
 class TForm;
 
-// A colour that paints nothing: a control with it never fills its background.
-inline constexpr COLORREF clNone = 0xFFFFFFFF;
 
 // Upper case of one character, as the system compares accelerators.
 wchar_t UpperChar(wchar_t c);

@@ -4,6 +4,7 @@
 
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/HandleOwners.h"
+#include "toolkit/graphics/Fonts.h"
 #include "toolkit/windows/DirectoryListBox.h"
 #include "toolkit/windows/EntryDrawing.h"
 #include "toolkit/windows/StandardControls.h"

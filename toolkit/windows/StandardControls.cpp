@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "toolkit/graphics/Fonts.h"
+
 // ---------------------------------------------------------------------------------------
 // TLabel
 

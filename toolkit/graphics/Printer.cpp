@@ -1,0 +1,120 @@
+#include "toolkit/graphics/Printer.h"
+
+#include <vector>
+
+#include <winspool.h>
+
+#include "toolkit/core/Errors.h"
+#include "toolkit/core/ToolkitTexts.h"
+
+void TPrinterCanvas::AcquireDC()
+{
+    HDC dc = printer_.Handle();
+    // Text keeps its size in points on the device's resolution.
+    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+    if (dpi > 0 && dpi != Font().PixelsPerInch()) {
+        const int points = Font().Size();
+        Font().SetPixelsPerInch(dpi);
+        Font().SetSize(points);
+    }
+    AttachHandle(dc);
+}
+
+TPrinter::TPrinter() : canvas_(std::make_unique<TPrinterCanvas>(*this)) {}
+
+TPrinter::~TPrinter()
+{
+    if (printing_)
+        Abort();
+    FreeDC();
+}
+
+void TPrinter::BindDC(HDC dc)
+{
+    if (printing_)
+        throw EPrinter(tkconst::SPrinting);
+    FreeDC();
+    bound_ = dc;
+}
+
+void TPrinter::FreeDC()
+{
+    canvas_->AttachHandle(nullptr);
+    printerDC_.reset();
+}
+
+HDC TPrinter::Handle()
+{
+    if (bound_)
+        return bound_;
+    if (!printerDC_) {
+        DWORD size = 0;
+        ::GetDefaultPrinterW(nullptr, &size);
+        std::vector<wchar_t> name(size ? size : 1);
+        if (size == 0 || !::GetDefaultPrinterW(name.data(), &size))
+            throw EPrinter(tkconst::SNoPrinter);
+        printerDC_.reset(::CreateDCW(L"WINSPOOL", name.data(), nullptr, nullptr));
+        if (!printerDC_)
+            throw EPrinter(tkconst::SNoPrinter);
+    }
+    return printerDC_.get();
+}
+
+void TPrinter::BeginDoc()
+{
+    if (printing_)
+        throw EPrinter(tkconst::SPrinting);
+    HDC dc = Handle();
+    if (!bound_) {
+        DOCINFOW doc{sizeof doc, Title.c_str(), nullptr, nullptr, 0};
+        if (::StartDocW(dc, &doc) <= 0 || ::StartPage(dc) <= 0)
+            throw EPrinter(tkconst::SNoPrinter);
+    }
+    printing_ = true;
+    aborted_ = false;
+    pageNumber_ = 1;
+    canvas_->AttachHandle(nullptr);  // the next drawing takes the device context afresh
+}
+
+void TPrinter::NewPage()
+{
+    if (!printing_)
+        throw EPrinter(tkconst::SNotPrinting);
+    if (!bound_) {
+        canvas_->AttachHandle(nullptr);  // a new page starts with the device's defaults
+        ::EndPage(printerDC_.get());
+        ::StartPage(printerDC_.get());
+    }
+    ++pageNumber_;
+}
+
+void TPrinter::EndDoc()
+{
+    if (!printing_)
+        throw EPrinter(tkconst::SNotPrinting);
+    canvas_->AttachHandle(nullptr);
+    if (!bound_) {
+        ::EndPage(printerDC_.get());
+        ::EndDoc(printerDC_.get());
+    }
+    printing_ = false;
+    pageNumber_ = 0;
+}
+
+void TPrinter::Abort()
+{
+    if (!printing_)
+        throw EPrinter(tkconst::SNotPrinting);
+    canvas_->AttachHandle(nullptr);
+    if (!bound_)
+        ::AbortDoc(printerDC_.get());
+    printing_ = false;
+    aborted_ = true;
+    pageNumber_ = 0;
+}
+
+TPrinter& Printer()
+{
+    static TPrinter printer;
+    return printer;
+}
