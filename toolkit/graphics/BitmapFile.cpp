@@ -15,7 +15,7 @@
 // bits and usable masks only), a negative width, and an image of more than 2^31 - 1 bytes.
 // A colour table longer than the depth allows is read past, its extra entries ignored.
 // Data that ends inside the headers or the colour table raises the stream read error; the
-// bitmap then keeps its old image.
+// bitmap then keeps its old image. Top-down files are kept bottom-up, and written so.
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -151,10 +151,24 @@ void TBitmap::LoadDIB(TStream& stream)
         Clear();
         return;
     }
+    // Sections are always made bottom-up: the system does not report the row order of a
+    // section in every version, so ours have one. A top-down file is read row by row.
+    const bool topDown = layout.height < 0;
+    layout.height = height;
     void* pixels = nullptr;
     unique_hbitmap section = CreateSection(layout, &pixels);
     const long long claimed = sizeImage ? static_cast<long long>(sizeImage) : imageSize;
-    stream.ReadBuffer(pixels, std::min({claimed, imageSize, Remaining(stream)}));
+    long long toRead = std::min({claimed, imageSize, Remaining(stream)});
+    if (!topDown) {
+        stream.ReadBuffer(pixels, toRead);
+    } else {
+        const long long rowBytes = RowBytes(layout.width, bits);
+        for (int row = height - 1; row >= 0 && toRead > 0; --row) {
+            const long long n = std::min(rowBytes, toRead);
+            stream.ReadBuffer(static_cast<uint8_t*>(pixels) + row * rowBytes, n);
+            toRead -= n;
+        }
+    }
     TakeImage(std::move(section),
               unique_hpalette(kept > 0 ? PaletteFromColorTable(layout.table, kept) : nullptr));
     NotifyChanged(this);
