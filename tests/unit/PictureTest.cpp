@@ -1,0 +1,187 @@
+// The picture and the table of picture formats.
+#include "toolkit/graphics/Picture.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
+#include "tests/unit/BmpBytes.h"
+#include "tests/unit/ExpectError.h"
+#include "toolkit/core/ByteViewStream.h"
+#include "toolkit/core/StoredForm.h"
+#include "toolkit/core/ToolkitTexts.h"
+#include "toolkit/graphics/Bitmap.h"
+#include "toolkit/graphics/PictureFormats.h"
+
+namespace {
+
+// A graphic that only counts itself.
+class TSampleGraphic : public TGraphic {
+public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+    static inline int alive = 0;
+    TSampleGraphic() { ++alive; }
+    ~TSampleGraphic() override { --alive; }
+
+    int size = 0;
+    void CopyIn(TPersistent* source) override
+    {
+        if (auto* other = As<TSampleGraphic>(source))
+            size = other->size;
+        else
+            TGraphic::CopyIn(source);
+    }
+    void Render(TCanvas&, const RECT&) override {}
+    bool QueryEmpty() const override { return size == 0; }
+    int QueryHeight() const override { return size; }
+    int QueryWidth() const override { return size; }
+    void ApplyHeight(int v) override { size = v; }
+    void ApplyWidth(int v) override { size = v; }
+    void LoadStream(TStream& s) override { s.ReadBuffer(&size, 4); }
+    void SaveStream(TStream& s) override { s.WriteBuffer(&size, 4); }
+};
+constinit const TClass TSampleGraphic::Class{L"TSampleGraphic", &TGraphic::Class, &MakeInstance<TSampleGraphic>};
+
+// A later class under the same name, as a library's own version of a graphic would be.
+class TSampleGraphic2 : public TSampleGraphic {
+public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+};
+constinit const TClass TSampleGraphic2::Class{L"TSampleGraphic", &TSampleGraphic::Class, &MakeInstance<TSampleGraphic2>};
+
+class TTestBitmap : public TBitmap {
+public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+};
+constinit const TClass TTestBitmap::Class{L"TTestBitmap", &TBitmap::Class, &MakeInstance<TTestBitmap>};
+
+// Registers for one test and removes the entries again.
+struct Registered {
+    const TClass& cls;
+    Registered(const wchar_t* extension, const TClass& c) : cls(c) { RegisterFileFormat(extension, L"Test", c); }
+    ~Registered() { UnregisterGraphicClass(cls); }
+};
+
+std::vector<uint8_t> SmallBmp()
+{
+    BmpSpec s;
+    s.rows = {{0, 0, 255, 0, 0, 255}, {0, 0, 255, 0, 0, 255}};
+    return BmpFile(s);
+}
+
+}  // namespace
+
+TEST(PictureFormats, LookupTakesTheLatestEntryFirst)
+{
+    ASSERT_NE(FindFileFormat(L"bmp"), nullptr) << "the toolkit's own entry, from the start-up steps";
+    EXPECT_EQ(FindFileFormat(L"BMP")->graphicClass, &TBitmap::Class);
+    {
+        Registered later(L"BMP", TTestBitmap::Class);
+        EXPECT_EQ(FileFormats().back().extension, L"bmp") << "kept in lower case";
+        EXPECT_EQ(FindFileFormat(L".Bmp")->graphicClass, &TTestBitmap::Class);
+        EXPECT_EQ(FindGraphicClass(L"TTestBitmap"), &TTestBitmap::Class);
+        {
+            Registered first(L"smp", TSampleGraphic::Class);
+            Registered second(L"smp2", TSampleGraphic2::Class);
+            EXPECT_EQ(FindGraphicClass(L"TSampleGraphic"), &TSampleGraphic2::Class);
+        }
+        EXPECT_EQ(FindGraphicClass(L"TSampleGraphic"), nullptr);
+    }
+    EXPECT_EQ(FindFileFormat(L"bmp")->graphicClass, &TBitmap::Class) << "every entry of the class went";
+    EXPECT_EQ(FindGraphicClass(L"TTestBitmap"), nullptr);
+    EXPECT_EQ(FindFileFormat(L"xyz"), nullptr);
+}
+
+TEST(PictureFormats, AStoredGraphicIsFoundByItsClassNameOnlyWhileRegistered)
+{
+    TPicture picture;
+    TMemoryStream stored;
+    {
+        Registered entry(L"tbm", TTestBitmap::Class);
+        TTestBitmap bitmap;
+        const std::vector<uint8_t> bmp = SmallBmp();
+        TByteViewStream s(bmp.data(), bmp.size());
+        bitmap.LoadStream(s);
+        picture.SetGraphic(&bitmap);
+        TFiler filer;
+        picture.DeclareStored(filer);
+        filer.Find(L"Data")->write(stored);
+
+        TPicture copy;
+        stored.SetPosition(0);
+        TFiler reader;
+        copy.DeclareStored(reader);
+        reader.Find(L"Data")->read(stored);
+        ASSERT_NE(copy.Graphic(), nullptr);
+        EXPECT_EQ(&copy.Graphic()->ClassType(), &TTestBitmap::Class);
+        EXPECT_EQ(copy.Width(), 2);
+    }
+    TPicture late;
+    TFiler reader;
+    late.DeclareStored(reader);
+    stored.SetPosition(0);
+    EXPECT_TRUE(FailsWith<EReadError>([&] { reader.Find(L"Data")->read(stored); },
+                                      L"画像の種類 TTestBitmap は登録されていません"));
+    EXPECT_EQ(late.Graphic(), nullptr);
+}
+
+TEST(Picture, SettingAGraphicStoresACopyOfTheSameClass)
+{
+    TPicture picture;
+    int changes = 0;
+    picture.OnChange = [&](TObject*) { ++changes; };
+    TSampleGraphic given;
+    given.size = 5;
+    picture.SetGraphic(&given);
+    ASSERT_NE(picture.Graphic(), nullptr);
+    EXPECT_NE(picture.Graphic(), &given);
+    EXPECT_EQ(&picture.Graphic()->ClassType(), &TSampleGraphic::Class);
+    EXPECT_EQ(picture.Width(), 5);
+    EXPECT_EQ(changes, 1);
+
+    picture.SetGraphic(&given);
+    EXPECT_EQ(TSampleGraphic::alive, 2) << "the old copy is freed";
+    picture.Graphic()->SetWidth(7);
+    picture.Graphic()->NotifyChanged(picture.Graphic());
+    EXPECT_EQ(changes, 3) << "the graphic's own changes reach the picture";
+
+    TBitmap& bitmap = picture.Bitmap();
+    EXPECT_EQ(TSampleGraphic::alive, 1) << "another class is replaced by an empty bitmap";
+    EXPECT_TRUE(bitmap.Empty());
+    EXPECT_EQ(&picture.Bitmap(), &bitmap) << "a bitmap stays";
+
+    picture.SetGraphic(nullptr);
+    EXPECT_EQ(picture.Graphic(), nullptr);
+    EXPECT_EQ(picture.Width(), 0);
+}
+
+TEST(Picture, FilesLoadByTheirExtension)
+{
+    TempFolder folder;
+    const std::vector<uint8_t> bmp = SmallBmp();
+    WriteFileContents(folder.File(L"ロゴ.BMP"), std::string(bmp.begin(), bmp.end()));
+    WriteFileContents(folder.File(L"logo.xyz"), std::string(bmp.begin(), bmp.end()));
+    WriteFileContents(folder.File(L"bad.bmp"), "BX");
+
+    TPicture picture;
+    picture.LoadFile(folder.File(L"ロゴ.BMP"));
+    ASSERT_NE(picture.Graphic(), nullptr);
+    EXPECT_EQ(&picture.Graphic()->ClassType(), &TBitmap::Class);
+    EXPECT_EQ(picture.Height(), 2);
+
+    EXPECT_TRUE(FailsWith<EInvalidGraphic>([&] { picture.LoadFile(folder.File(L"logo.xyz")); },
+                                           L"拡張子 .xyz の画像ﾌｧｲﾙは読み込めません"));
+    EXPECT_TRUE(FailsWith<EReadError>([&] { picture.LoadFile(folder.File(L"bad.bmp")); }, tkconst::SReadError));
+    EXPECT_EQ(picture.Height(), 2) << "a failed load keeps the picture";
+
+    picture.SaveFile(folder.File(L"copy.bmp"));
+    EXPECT_EQ(FileContents(folder.File(L"copy.bmp")).substr(0, 2), "BM");
+}
