@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/BmpBytes.h"
+#include "tests/support/BmpBytes.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/core/ByteViewStream.h"
 #include "toolkit/core/ToolkitTexts.h"
@@ -165,6 +165,10 @@ std::vector<ReadCase> ReadCases()
         // Rows are stored bottom-up: without its last 8 bytes the file lacks the top row.
         {"pixels cut short", cut(BmpFile(Spec24()), 8), 2, 2, PF::pf24bit,
          {{0, 0, kBlack}, {1, 0, kBlack}, {0, 1, kBlue}, {1, 1, kWhite}}},
+        {"32,767 pixels wide", BmpFile(With({}, [](BmpSpec& s) {
+             s.bitCount = 1, s.width = 32767, s.height = -1, s.table = {Quad(kBlack), Quad(kWhite)}, s.rows = {{0x80}};
+         })),
+         32767, 1, PF::pf1bit, {{0, 0, kWhite}, {1, 0, kBlack}, {32766, 0, kBlack}}},
         {"top-down pixels cut short", cut(BmpFile(With(Spec24(), [](BmpSpec& s) { s.height = -2; })), 8), 2, 2,
          PF::pf24bit, {{0, 0, kRed}, {1, 0, kGreen}, {0, 1, kBlack}, {1, 1, kBlack}}},
     };
@@ -252,10 +256,13 @@ TEST(BitmapLoader, RefusesHostileHeadersAndKeepsTheOldImage)
         {"a mask with a gap", masks(0xF00F, 0x07E0, 0x0010), false},
         {"a mask beyond 16 bits", masks(0x1F0000, 0x07E0, 0x001F), false},
         {"width -1", patched(18, 0xFFFFFFFF, 4), false},
+        {"width 32,768", patched(18, 32768, 4), false},
         {"width 2^31 - 1", patched(18, 0x7FFFFFFF, 4), false},
+        {"height 32,768", patched(22, 32768, 4), false},
+        {"height -32,768", patched(22, static_cast<uint32_t>(-32768), 4), false},
         {"height -2^31", patched(22, 0x80000000, 4), false},
-        {"image of 2^31 bytes", patched(22, 0x8000, 4, With(eightBit, [](BmpSpec& s) { s.width = 0x10000; })), false},
-        {"image beyond 32 bits", patched(22, 0x10000, 4, With(Spec24(), [](BmpSpec& s) { s.width = 0x10000; })), false},
+        {"image beyond 2^31 - 1 bytes", patched(22, 32767, 4, With(Spec24(), [](BmpSpec& s) { s.width = 32767, s.bitCount = 32; })),
+         false},
         {"cut in the file header", cutTo(10), true},
         {"cut in the info header", cutTo(14 + 20), true},
         {"cut in the masks", cutTo(14 + 40 + 6, fields16), true},

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "tests/unit/BmpBytes.h"
+#include "tests/support/BmpBytes.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/core/ByteViewStream.h"
 #include "toolkit/core/ToolkitTexts.h"

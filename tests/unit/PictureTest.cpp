@@ -10,7 +10,7 @@
 
 #include "tests/support/Files.h"
 #include "tests/support/TempFolder.h"
-#include "tests/unit/BmpBytes.h"
+#include "tests/support/BmpBytes.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/core/ByteViewStream.h"
 #include "toolkit/core/StoredForm.h"

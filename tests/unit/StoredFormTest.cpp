@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/BmpBytes.h"
+#include "tests/support/BmpBytes.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/core/ByteViewStream.h"
 #include "toolkit/core/Components.h"

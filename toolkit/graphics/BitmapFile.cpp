@@ -12,7 +12,8 @@
 // Hostile headers raise "ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です" (EInvalidGraphic) before anything is
 // allocated: another header size, a plane count other than 1, a bit count other than 1, 4,
 // 8, 16, 24 or 32, a compression other than none or bit fields (bit fields with 16 or 32
-// bits and usable masks only), a negative width, and an image of more than 2^31 - 1 bytes.
+// bits and usable masks only), a negative width, a side longer than 32,767 pixels, and an
+// image of more than 2^31 - 1 bytes.
 // A colour table longer than the depth allows is read past, its extra entries ignored.
 // Data that ends inside the headers or the colour table raises the stream read error; the
 // bitmap then keeps its old image. Top-down files are kept bottom-up, and written so.
@@ -62,6 +63,10 @@ long long Remaining(TStream& stream)
 {
     return stream.Size() - stream.Position();
 }
+
+// Wider or higher images are refused: the system's drawing code overflows on far larger
+// sides, and no picture this program shows comes near.
+constexpr int kMaxSide = 32767;
 
 bool KnownInfoHeaderSize(uint32_t size)
 {
@@ -127,7 +132,7 @@ void TBitmap::LoadDIB(TStream& stream)
     } else if (layout.compression != BI_RGB) {
         RaiseInvalidBitmap();
     }
-    if (layout.width < 0 || layout.height == INT_MIN)
+    if (layout.width < 0 || layout.width > kMaxSide || layout.height < -kMaxSide || layout.height > kMaxSide)
         RaiseInvalidBitmap();
     const int height = std::abs(layout.height);
     const long long imageSize = RowBytes(layout.width, bits) * height;

@@ -60,6 +60,16 @@ HDC TPrinter::Handle()
     return printerDC_.get();
 }
 
+SIZE TPrinter::PageSize()
+{
+    HDC dc = Handle();
+    BITMAP page{};
+    if (::GetObjectType(dc) == OBJ_MEMDC &&
+        ::GetObjectW(::GetCurrentObject(dc, OBJ_BITMAP), sizeof page, &page) == sizeof page)
+        return {page.bmWidth, page.bmHeight};
+    return {::GetDeviceCaps(dc, HORZRES), ::GetDeviceCaps(dc, VERTRES)};
+}
+
 void TPrinter::BeginDoc()
 {
     if (printing_)

@@ -42,14 +42,16 @@ public:
     bool Printing() const { return printing_; }
     bool Aborted() const { return aborted_; }
     int PageNumber() const { return pageNumber_; }
-    int PageWidth() { return ::GetDeviceCaps(Handle(), HORZRES); }
-    int PageHeight() { return ::GetDeviceCaps(Handle(), VERTRES); }
+    // In device pixels; on a memory device context, the size of the bitmap selected in it.
+    int PageWidth() { return PageSize().cx; }
+    int PageHeight() { return PageSize().cy; }
 
     // The document's name in the print queue.
     std::wstring Title;
 
 private:
     void FreeDC();
+    SIZE PageSize();
 
     HDC bound_ = nullptr;
     unique_hdc printerDC_;
