@@ -9,6 +9,9 @@
 #include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/windows/Forms.h"
 
+// Made by their owners, with the owner as argument: no factories.
+constinit const TClass TApplication::Class{L"TApplication", &TComponent::Class, nullptr};
+
 TApplication::TApplication() : TComponent(nullptr)
 {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};

@@ -16,6 +16,9 @@ using TExceptionEvent = std::function<void(TObject* sender, const Exception& err
 
 class TApplication : public TComponent {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     TApplication();
 
     const std::wstring& Title() const { return title_; }

@@ -8,6 +8,10 @@
 #include "toolkit/graphics/Fonts.h"
 #include "toolkit/windows/Forms.h"
 
+// Made by their owners, with the owner as argument: no factories.
+constinit const TClass TControl::Class{L"TControl", &TComponent::Class, nullptr};
+constinit const TClass TWinControl::Class{L"TWinControl", &TControl::Class, nullptr};
+
 namespace {
 constexpr const wchar_t* kWindowClass = L"TkWindow";
 constexpr const wchar_t* kControlProp = L"TkControl";

@@ -24,6 +24,9 @@ using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TSh
 
 class TControl : public TComponent {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TControl(TComponent* owner);
     ~TControl() override;
 
@@ -93,6 +96,9 @@ struct TCreateParams {
 
 class TWinControl : public TControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TWinControl(TComponent* owner);
     ~TWinControl() override;
 

@@ -16,6 +16,9 @@ class TDriveComboBox;
 // opens an entry; a click or the arrow keys only move the highlight.
 class TDirectoryListBox : public TWinControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TDirectoryListBox(TComponent* owner);
 
     // The current folder: a root with its backslash (C:\), any other folder without one.

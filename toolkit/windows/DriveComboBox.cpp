@@ -9,6 +9,9 @@
 #include "toolkit/windows/EntryDrawing.h"
 #include "toolkit/windows/StandardControls.h"
 
+// Made by their owners, with the owner as argument: no factories.
+constinit const TClass TDriveComboBox::Class{L"TDriveComboBox", &TWinControl::Class, nullptr};
+
 TDriveComboBox::TDriveComboBox(TComponent* owner) : TWinControl(owner)
 {
     SetTabStop(true);

@@ -15,6 +15,9 @@ class TDirectoryListBox;
 // folder list to it; the list switches the box when it moves to another drive.
 class TDriveComboBox : public TWinControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TDriveComboBox(TComponent* owner);
 
     // The current drive letter, in the case TextCase asks for; 0 for a network folder.

@@ -7,6 +7,9 @@
 #include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/windows/StandardControls.h"
 
+// Made by their owners, with the owner as argument: no factories.
+constinit const TClass TForm::Class{L"TForm", &TWinControl::Class, nullptr};
+
 // ---------------------------------------------------------------------------------------
 // TForm
 

@@ -22,6 +22,9 @@ using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
 
 class TForm : public TWinControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TForm(TComponent* owner);
     ~TForm() override;
 

@@ -7,6 +7,16 @@
 
 #include "toolkit/graphics/Fonts.h"
 
+// Made by their owners, with the owner as argument: no factories.
+constinit const TClass TLabel::Class{L"TLabel", &TControl::Class, nullptr};
+constinit const TClass TEdit::Class{L"TEdit", &TWinControl::Class, nullptr};
+constinit const TClass TButtonControl::Class{L"TButtonControl", &TWinControl::Class, nullptr};
+constinit const TClass TButton::Class{L"TButton", &TButtonControl::Class, nullptr};
+constinit const TClass TBitBtn::Class{L"TBitBtn", &TButtonControl::Class, nullptr};
+constinit const TClass TPanel::Class{L"TPanel", &TWinControl::Class, nullptr};
+constinit const TClass TBevel::Class{L"TBevel", &TControl::Class, nullptr};
+constinit const TClass TProgressBar::Class{L"TProgressBar", &TWinControl::Class, nullptr};
+
 // ---------------------------------------------------------------------------------------
 // TLabel
 

@@ -12,6 +12,9 @@
 // A caption painted by its parent. The accelerator ("&F") focuses FocusControl.
 class TLabel : public TControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TLabel(TComponent* owner);
     ~TLabel() override;
 
@@ -41,6 +44,9 @@ private:
 // A single-line edit box; OnChange runs after every change of its text.
 class TEdit : public TWinControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TEdit(TComponent* owner);
 
     const std::wstring& Text() const { return Caption(); }
@@ -62,6 +68,9 @@ private:
 // (Enter) and cancel (Esc) roles.
 class TButtonControl : public TWinControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TButtonControl(TComponent* owner);
 
     TModalResult ModalResult = mrNone;
@@ -90,6 +99,9 @@ private:
 
 class TButton : public TButtonControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     using TButtonControl::TButtonControl;
 
 protected:
@@ -99,6 +111,9 @@ protected:
 // A push button that draws a glyph beside its caption.
 class TBitBtn : public TButtonControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TBitBtn(TComponent* owner);
 
     TBitmap& Glyph() { return *glyph_; }
@@ -118,6 +133,9 @@ private:
 // A container with a lowered outer and a raised inner bevel.
 class TPanel : public TWinControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TPanel(TComponent* owner);
 
 protected:
@@ -128,6 +146,9 @@ protected:
 // A line along the top edge, sunk into the surface.
 class TBevel : public TControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     using TControl::TControl;
     void Paint(HDC dc) override;
     bool HitTest(int, int) const override { return false; }
@@ -135,6 +156,9 @@ public:
 
 class TProgressBar : public TWinControl {
 public:
+    static const TClass Class;
+    const TClass& ClassType() const override { return Class; }
+
     explicit TProgressBar(TComponent* owner);
 
     int Min() const { return min_; }
