@@ -17,6 +17,7 @@
 #include "tests/fuzz/FuzzBatch.h"
 #include "tests/fuzz/FuzzRunner.h"
 #include "tests/fuzz/Mutator.h"
+#include "app/Modules.h"
 #include "tests/support/HostPath.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/Streams.h"
@@ -113,6 +114,8 @@ int Main(int argc, wchar_t** argv)
 
 int wmain(int argc, wchar_t** argv)
 {
+    // The readers run as in the program: after the units' start-up steps (picture formats).
+    TRunningModules modules(ProgramModules());
     if (IsFuzzBatchCommand(argc, argv))
         return RunFuzzBatch(FuzzTargets(), argc, argv);
     try {

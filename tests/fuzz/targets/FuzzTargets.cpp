@@ -10,6 +10,10 @@ const std::vector<FuzzTarget>& FuzzTargets()
         {"ZLIBCompress", FuzzZlibContainer, ZlibContainerSeeds, {{13, 4}}},
         // Size fields lie where each picture's segments put them.
         {"JPEG", FuzzJpeg, JpegSeeds, {}},
+        // File size, pixel offset and info-header size; the rest depend on the header's kind.
+        {"BMP", FuzzBitmapLoader, BitmapLoaderSeeds, {{2, 4}, {10, 4}, {14, 4}}},
+        // Counts lie where each form's content puts them.
+        {"StoredForm", FuzzStoredForm, StoredFormSeeds, {}},
     };
     return table;
 }

@@ -12,3 +12,10 @@ std::vector<FuzzSeed> ZlibContainerSeeds();
 // "JPEG": JPEG pictures, decoded as the JPEG graphic does.
 void FuzzJpeg(const uint8_t* data, size_t size);
 std::vector<FuzzSeed> JpegSeeds();
+// "BMP": bitmap files, read by the bitmap's reader and drawn, plainly and transparently.
+void FuzzBitmapLoader(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> BitmapLoaderSeeds();
+// "StoredForm": stored forms, read into a component with properties of every kind, a brush,
+// a picture and a named child.
+void FuzzStoredForm(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> StoredFormSeeds();
