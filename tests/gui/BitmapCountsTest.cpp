@@ -9,7 +9,6 @@
 
 #include "tests/support/BmpBytes.h"
 #include "tests/support/GuiCounts.h"
-#include "toolkit/core/ByteViewStream.h"
 #include "toolkit/graphics/Bitmap.h"
 #include "toolkit/graphics/Palettes.h"
 #include "toolkit/graphics/Picture.h"
@@ -21,8 +20,7 @@ namespace {
 void LoadDrawAndFree(const std::vector<uint8_t>& file)
 {
     TBitmap bitmap;
-    TByteViewStream stream(file.data(), file.size());
-    bitmap.LoadStream(stream);
+    LoadBmp(bitmap, file);
     TBitmap target;
     target.SetSize(40, 40);
     target.Canvas().TextOut(0, 0, L"ソ");

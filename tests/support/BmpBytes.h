@@ -4,7 +4,29 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
+
+#include "toolkit/core/ByteViewStream.h"
+#include "toolkit/graphics/Bitmap.h"
+
+inline constexpr COLORREF kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0),
+                          kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0, 255);
+
+inline RGBQUAD Quad(COLORREF c)
+{
+    return {GetBValue(c), GetGValue(c), GetRValue(c), 0};
+}
+
+// Pixels of `bytes` bytes each, little-endian: 0xRRGGBB gives a 24-bit pixel's blue, green, red.
+inline std::vector<uint8_t> Row(int bytes, std::initializer_list<uint32_t> values)
+{
+    std::vector<uint8_t> row;
+    for (uint32_t v : values)
+        for (int i = 0; i < bytes; ++i)
+            row.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    return row;
+}
 
 struct BmpSpec {
     uint32_t headerSize = 40;  // 12 writes a core header
@@ -94,4 +116,17 @@ inline void Patch(std::vector<uint8_t>& file, size_t offset, uint64_t value, int
 {
     for (int i = 0; i < bytes; ++i)
         file[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+template <typename Change>
+BmpSpec With(BmpSpec spec, Change change)
+{
+    change(spec);
+    return spec;
+}
+
+inline void LoadBmp(TBitmap& bitmap, const std::vector<uint8_t>& file)
+{
+    TByteViewStream stream(file.data(), file.size());
+    bitmap.LoadStream(stream);
 }

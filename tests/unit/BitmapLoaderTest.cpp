@@ -17,14 +17,6 @@
 
 namespace {
 
-constexpr COLORREF kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0),
-                   kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0, 255);
-
-RGBQUAD Quad(COLORREF c)
-{
-    return {GetBValue(c), GetGValue(c), GetRValue(c), 0};
-}
-
 // Entries 1, 2 and 3 are red, green and blue; the others grey levels.
 std::vector<RGBQUAD> Table(int n)
 {
@@ -37,51 +29,35 @@ std::vector<RGBQUAD> Table(int n)
     return table;
 }
 
-std::vector<uint8_t> Row24(std::initializer_list<COLORREF> colors)
-{
-    std::vector<uint8_t> row;
-    for (COLORREF c : colors)
-        for (BYTE b : {GetBValue(c), GetGValue(c), GetRValue(c)})
-            row.push_back(b);
-    return row;
-}
-
-std::vector<uint8_t> Row32(std::initializer_list<COLORREF> colors)
-{
-    std::vector<uint8_t> row;
-    for (COLORREF c : colors)
-        for (BYTE b : {GetBValue(c), GetGValue(c), GetRValue(c), BYTE{0}})
-            row.push_back(b);
-    return row;
-}
-
-std::vector<uint8_t> Row16(std::initializer_list<uint16_t> values)
-{
-    std::vector<uint8_t> row;
-    for (uint16_t v : values)
-        for (uint8_t b : {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)})
-            row.push_back(b);
-    return row;
-}
-
-// Red, green over blue, white: the picture most cases draw.
-BmpSpec Spec24()
+// Red, green over blue, white at every depth from 15 bits; indexes 1, 2 over 3, 0 below.
+BmpSpec Deep(uint16_t bits, std::vector<uint32_t> masks = {})
 {
     BmpSpec s;
-    s.rows = {Row24({kRed, kGreen}), Row24({kBlue, kWhite})};
+    s.bitCount = bits;
+    const int bytes = bits / 8;
+    const bool is565 = masks.size() == 3 && masks[0] == 0xF800;
+    s.rows = bits == 16 ? std::vector<std::vector<uint8_t>>{Row(2, {is565 ? 0xF800u : 0x7C00u, is565 ? 0x07E0u : 0x03E0u}),
+                                                           Row(2, {0x001F, is565 ? 0xFFFFu : 0x7FFFu})}
+                        : std::vector<std::vector<uint8_t>>{Row(bytes, {0xFF0000, 0x00FF00}), Row(bytes, {0x0000FF, 0xFFFFFF})};
+    if (!masks.empty()) {
+        s.compression = BI_BITFIELDS, s.writeMasks = true;
+        std::copy(masks.begin(), masks.end(), s.masks);
+    }
     return s;
 }
 
-BmpSpec With(BmpSpec s, void (*change)(BmpSpec&))
+BmpSpec Indexed(uint16_t bits, std::vector<RGBQUAD> table)
 {
-    change(s);
+    BmpSpec s;
+    s.bitCount = bits;
+    s.table = std::move(table);
+    s.rows = bits == 8 ? std::vector<std::vector<uint8_t>>{{1, 2}, {3, 0}} : std::vector<std::vector<uint8_t>>{{0x12}, {0x30}};
     return s;
 }
 
 void Load(TBitmap& bitmap, const std::vector<uint8_t>& bytes)
 {
-    TByteViewStream stream(bytes.data(), bytes.size());
-    bitmap.LoadStream(stream);
+    LoadBmp(bitmap, bytes);
 }
 
 // Colour channels within 8 of each other: 5-bit channels widen either way.
@@ -112,64 +88,42 @@ std::vector<ReadCase> ReadCases()
 {
     using PF = TPixelFormat;
     auto cut = [](std::vector<uint8_t> f, size_t n) { return f.resize(f.size() - n), f; };
+    const std::vector<Pixel> indexed = {{0, 0, kRed}, {1, 0, kGreen}, {0, 1, kBlue}, {1, 1, kBlack}};
+    const std::vector<uint32_t> masks565 = {0xF800, 0x07E0, 0x001F};
     return {
-        {"24 bits, bottom-up", BmpFile(Spec24()), 2, 2, PF::pf24bit, kSquare},
-        {"24 bits, top-down", BmpFile(With(Spec24(), [](BmpSpec& s) { s.height = -2; })), 2, 2, PF::pf24bit, kSquare},
-        {"core header, 24 bits", BmpFile(With(Spec24(), [](BmpSpec& s) { s.headerSize = 12; })), 2, 2, PF::pf24bit,
-         kSquare},
-        {"core header, 8 bits, 3-byte colours",
-         BmpFile(With({}, [](BmpSpec& s) { s.headerSize = 12, s.bitCount = 8, s.table = Table(256), s.rows = {{1, 2}, {3, 0}}; })),
-         2, 2, PF::pf8bit, {{0, 0, kRed}, {1, 0, kGreen}, {0, 1, kBlue}, {1, 1, kBlack}}},
-        {"1 bit", BmpFile(With({}, [](BmpSpec& s) { s.bitCount = 1, s.table = {Quad(kBlack), Quad(kWhite)}, s.rows = {{0x80}, {0x40}}; })),
+        {"24 bits, bottom-up", BmpFile(Deep(24)), 2, 2, PF::pf24bit, kSquare},
+        {"24 bits, top-down", BmpFile(With(Deep(24), [](BmpSpec& s) { s.height = -2; })), 2, 2, PF::pf24bit, kSquare},
+        {"core header, 24 bits", BmpFile(With(Deep(24), [](BmpSpec& s) { s.headerSize = 12; })), 2, 2, PF::pf24bit, kSquare},
+        {"core header, 8 bits, 3-byte colours", BmpFile(With(Indexed(8, Table(256)), [](BmpSpec& s) { s.headerSize = 12; })),
+         2, 2, PF::pf8bit, indexed},
+        {"1 bit", BmpFile(With(Indexed(1, {Quad(kBlack), Quad(kWhite)}), [](BmpSpec& s) { s.rows = {{0x80}, {0x40}}; })),
          2, 2, PF::pf1bit, {{0, 0, kWhite}, {1, 0, kBlack}, {0, 1, kBlack}, {1, 1, kWhite}}},
-        {"4 bits", BmpFile(With({}, [](BmpSpec& s) { s.bitCount = 4, s.table = Table(16), s.rows = {{0x12}, {0x30}}; })), 2, 2,
-         PF::pf4bit, {{0, 0, kRed}, {1, 0, kGreen}, {0, 1, kBlue}, {1, 1, kBlack}}},
-        {"8 bits", BmpFile(With({}, [](BmpSpec& s) { s.bitCount = 8, s.table = Table(256), s.rows = {{1, 2}, {3, 0}}; })), 2, 2,
-         PF::pf8bit, {{0, 0, kRed}, {1, 0, kGreen}, {0, 1, kBlue}, {1, 1, kBlack}}},
-        {"16 bits, 5-5-5", BmpFile(With({}, [](BmpSpec& s) { s.bitCount = 16, s.rows = {Row16({0x7C00, 0x03E0}), Row16({0x001F, 0x7FFF})}; })),
-         2, 2, PF::pf15bit, kSquare},
-        {"16 bits, bit fields 5-6-5",
-         BmpFile(With({}, [](BmpSpec& s) {
-             s.bitCount = 16, s.compression = BI_BITFIELDS, s.writeMasks = true;
-             s.masks[0] = 0xF800, s.masks[1] = 0x07E0, s.masks[2] = 0x001F;
-             s.rows = {Row16({0xF800, 0x07E0}), Row16({0x001F, 0xFFFF})};
-         })),
-         2, 2, PF::pf16bit, kSquare},
-        {"32 bits", BmpFile(With({}, [](BmpSpec& s) { s.bitCount = 32, s.rows = {Row32({kRed, kGreen}), Row32({kBlue, kWhite})}; })),
-         2, 2, PF::pf32bit, kSquare},
-        {"32 bits, bit fields",
-         BmpFile(With({}, [](BmpSpec& s) {
-             s.bitCount = 32, s.compression = BI_BITFIELDS, s.writeMasks = true;
-             s.masks[0] = 0xFF0000, s.masks[1] = 0xFF00, s.masks[2] = 0xFF;
-             s.rows = {Row32({kRed, kGreen}), Row32({kBlue, kWhite})};
-         })),
-         2, 2, PF::pf32bit, kSquare},
+        {"4 bits", BmpFile(Indexed(4, Table(16))), 2, 2, PF::pf4bit, indexed},
+        {"8 bits", BmpFile(Indexed(8, Table(256))), 2, 2, PF::pf8bit, indexed},
+        {"16 bits, 5-5-5", BmpFile(Deep(16)), 2, 2, PF::pf15bit, kSquare},
+        {"16 bits, bit fields 5-6-5", BmpFile(Deep(16, masks565)), 2, 2, PF::pf16bit, kSquare},
+        {"32 bits", BmpFile(Deep(32)), 2, 2, PF::pf32bit, kSquare},
+        {"32 bits, bit fields", BmpFile(Deep(32, {0xFF0000, 0xFF00, 0xFF})), 2, 2, PF::pf32bit, kSquare},
         {"108-byte header, masks inside",
-         BmpFile(With({}, [](BmpSpec& s) {
-             s.headerSize = 108, s.bitCount = 16, s.compression = BI_BITFIELDS;
-             s.masks[0] = 0xF800, s.masks[1] = 0x07E0, s.masks[2] = 0x001F;
-             s.rows = {Row16({0xF800, 0x07E0}), Row16({0x001F, 0xFFFF})};
-         })),
-         2, 2, PF::pf16bit, kSquare},
-        {"124-byte header, 24 bits", BmpFile(With(Spec24(), [](BmpSpec& s) { s.headerSize = 124; })), 2, 2, PF::pf24bit, kSquare},
-        {"biSizeImage 0", BmpFile(With(Spec24(), [](BmpSpec& s) { s.sizeImage = 0; })), 2, 2, PF::pf24bit, kSquare},
-        {"biSizeImage far beyond the data", BmpFile(With(Spec24(), [](BmpSpec& s) { s.sizeImage = 0xFFFFFFFF; })), 2, 2,
+         BmpFile(With(Deep(16, masks565), [](BmpSpec& s) { s.headerSize = 108, s.writeMasks = false; })), 2, 2,
+         PF::pf16bit, kSquare},
+        {"124-byte header, 24 bits", BmpFile(With(Deep(24), [](BmpSpec& s) { s.headerSize = 124; })), 2, 2, PF::pf24bit, kSquare},
+        {"biSizeImage 0", BmpFile(With(Deep(24), [](BmpSpec& s) { s.sizeImage = 0; })), 2, 2, PF::pf24bit, kSquare},
+        {"biSizeImage far beyond the data", BmpFile(With(Deep(24), [](BmpSpec& s) { s.sizeImage = 0xFFFFFFFF; })), 2, 2,
          PF::pf24bit, kSquare},
         {"biClrUsed short of the depth",
-         BmpFile(With({}, [](BmpSpec& s) { s.bitCount = 8, s.table = {Quad(kBlack), Quad(kRed)}, s.rows = {{1, 0}, {5, 1}}; })),
-         2, 2, PF::pf8bit, {{0, 0, kRed}, {1, 0, kBlack}, {0, 1, kBlack}, {1, 1, kRed}}},
-        {"256 colours in a 4-bit header", BmpFile(With({}, [](BmpSpec& s) { s.bitCount = 4, s.table = Table(256), s.rows = {{0x12}, {0x30}}; })),
-         2, 2, PF::pf4bit, {{0, 0, kRed}, {1, 0, kGreen}, {0, 1, kBlue}, {1, 1, kBlack}}},
-        {"unused colours before 24-bit pixels", BmpFile(With(Spec24(), [](BmpSpec& s) { s.table = Table(3); })), 2, 2,
+         BmpFile(With(Indexed(8, {Quad(kBlack), Quad(kRed)}), [](BmpSpec& s) { s.rows = {{1, 0}, {5, 1}}; })), 2, 2,
+         PF::pf8bit, {{0, 0, kRed}, {1, 0, kBlack}, {0, 1, kBlack}, {1, 1, kRed}}},
+        {"256 colours in a 4-bit header", BmpFile(Indexed(4, Table(256))), 2, 2, PF::pf4bit, indexed},
+        {"unused colours before 24-bit pixels", BmpFile(With(Deep(24), [](BmpSpec& s) { s.table = Table(3); })), 2, 2,
          PF::pf24bit, kSquare},
-        // Rows are stored bottom-up: without its last 8 bytes the file lacks the top row.
-        {"pixels cut short", cut(BmpFile(Spec24()), 8), 2, 2, PF::pf24bit,
-         {{0, 0, kBlack}, {1, 0, kBlack}, {0, 1, kBlue}, {1, 1, kWhite}}},
-        {"32,767 pixels wide", BmpFile(With({}, [](BmpSpec& s) {
-             s.bitCount = 1, s.width = 32767, s.height = -1, s.table = {Quad(kBlack), Quad(kWhite)}, s.rows = {{0x80}};
-         })),
+        {"32,767 pixels wide",
+         BmpFile(With(Indexed(1, {Quad(kBlack), Quad(kWhite)}), [](BmpSpec& s) { s.width = 32767, s.height = -1, s.rows = {{0x80}}; })),
          32767, 1, PF::pf1bit, {{0, 0, kWhite}, {1, 0, kBlack}, {32766, 0, kBlack}}},
-        {"top-down pixels cut short", cut(BmpFile(With(Spec24(), [](BmpSpec& s) { s.height = -2; })), 8), 2, 2,
+        // Rows are stored bottom-up: without its last 8 bytes the file lacks the top row.
+        {"pixels cut short", cut(BmpFile(Deep(24)), 8), 2, 2, PF::pf24bit,
+         {{0, 0, kBlack}, {1, 0, kBlack}, {0, 1, kBlue}, {1, 1, kWhite}}},
+        {"top-down pixels cut short", cut(BmpFile(With(Deep(24), [](BmpSpec& s) { s.height = -2; })), 8), 2, 2,
          PF::pf24bit, {{0, 0, kRed}, {1, 0, kGreen}, {0, 1, kBlack}, {1, 1, kBlack}}},
     };
 }
@@ -191,43 +145,21 @@ TEST(BitmapLoader, ReadsTheCorpus)
     }
 }
 
-TEST(BitmapLoader, PaletteAndMonochromeFollowTheColourTable)
-{
-    TBitmap mono, grey, colour;
-    Load(mono, BmpFile(With({}, [](BmpSpec& s) { s.bitCount = 1, s.table = {Quad(kBlack), Quad(kWhite)}, s.rows = {{0}, {0}}; })));
-    Load(grey, BmpFile(With({}, [](BmpSpec& s) { s.bitCount = 1, s.table = {Quad(kBlack), Quad(kRed)}, s.rows = {{0}, {0}}; })));
-    Load(colour, BmpFile(With({}, [](BmpSpec& s) { s.bitCount = 8, s.table = {Quad(kBlack), Quad(kRed)}, s.rows = {{0, 0}, {0, 0}}; })));
-    EXPECT_TRUE(mono.Monochrome());
-    EXPECT_FALSE(grey.Monochrome());
-    ASSERT_NE(colour.Palette(), nullptr);
-    EXPECT_EQ(::GetPaletteEntries(colour.Palette(), 0, 0, nullptr), 2u);  // the entries the file gives
-    TBitmap deep;
-    Load(deep, BmpFile(Spec24()));
-    EXPECT_EQ(deep.Palette(), nullptr);
-}
-
 TEST(BitmapLoader, RefusesHostileHeadersAndKeepsTheOldImage)
 {
-    auto patched = [](size_t offset, uint64_t value, int bytes, BmpSpec spec = Spec24()) {
+    auto patched = [](size_t offset, uint64_t value, int bytes, BmpSpec spec = Deep(24)) {
         std::vector<uint8_t> f = BmpFile(spec);
         Patch(f, offset, value, bytes);
         return f;
     };
-    auto cutTo = [](size_t n, BmpSpec spec = Spec24()) {
+    auto cutTo = [](size_t n, BmpSpec spec = Deep(24)) {
         std::vector<uint8_t> f = BmpFile(spec);
         f.resize(n);
         return f;
     };
-    BmpSpec fields16 = With({}, [](BmpSpec& s) {
-        s.bitCount = 16, s.compression = BI_BITFIELDS, s.writeMasks = true, s.rows = {Row16({0, 0}), Row16({0, 0})};
-        s.masks[0] = 0xF800, s.masks[1] = 0x07E0, s.masks[2] = 0x001F;
-    });
-    auto masks = [&](uint32_t r, uint32_t g, uint32_t b) {
-        BmpSpec s = fields16;
-        s.masks[0] = r, s.masks[1] = g, s.masks[2] = b;
-        return BmpFile(s);
-    };
-    BmpSpec eightBit = With({}, [](BmpSpec& s) { s.bitCount = 8, s.table = Table(256), s.rows = {{0, 0}, {0, 0}}; });
+    auto masks = [](uint32_t r, uint32_t g, uint32_t b) { return BmpFile(Deep(16, {r, g, b})); };
+    const BmpSpec fields16 = Deep(16, {0xF800, 0x07E0, 0x001F});
+    const BmpSpec eightBit = Indexed(8, Table(256));
 
     const std::wstring invalid = tkconst::SInvalidBitmap;
     const std::wstring readError = tkconst::SReadError;
@@ -261,7 +193,7 @@ TEST(BitmapLoader, RefusesHostileHeadersAndKeepsTheOldImage)
         {"height 32,768", patched(22, 32768, 4), false},
         {"height -32,768", patched(22, static_cast<uint32_t>(-32768), 4), false},
         {"height -2^31", patched(22, 0x80000000, 4), false},
-        {"image beyond 2^31 - 1 bytes", patched(22, 32767, 4, With(Spec24(), [](BmpSpec& s) { s.width = 32767, s.bitCount = 32; })),
+        {"image beyond 2^31 - 1 bytes", patched(22, 32767, 4, With(Deep(24), [](BmpSpec& s) { s.width = 32767, s.bitCount = 32; })),
          false},
         {"cut in the file header", cutTo(10), true},
         {"cut in the info header", cutTo(14 + 20), true},
@@ -272,7 +204,7 @@ TEST(BitmapLoader, RefusesHostileHeadersAndKeepsTheOldImage)
     for (const Bad& c : cases) {
         SCOPED_TRACE(c.name);
         TBitmap bitmap;
-        Load(bitmap, BmpFile(Spec24()));
+        Load(bitmap, BmpFile(Deep(24)));
         if (c.readFault)
             EXPECT_TRUE(FailsWith<EReadError>([&] { Load(bitmap, c.file); }, readError));
         else
@@ -284,11 +216,11 @@ TEST(BitmapLoader, RefusesHostileHeadersAndKeepsTheOldImage)
 
 TEST(BitmapLoader, NothingLeftOrNoPixelsGiveAnEmptyBitmap)
 {
-    const std::vector<uint8_t> zeroWidth = BmpFile(With(Spec24(), [](BmpSpec& s) { s.width = 0, s.rows = {{}, {}}; }));
+    const std::vector<uint8_t> zeroWidth = BmpFile(With(Deep(24), [](BmpSpec& s) { s.width = 0, s.rows = {{}, {}}; }));
     const std::vector<uint8_t> nothing;
     for (const auto* file : {&nothing, &zeroWidth}) {
         TBitmap bitmap;
-        Load(bitmap, BmpFile(Spec24()));
+        Load(bitmap, BmpFile(Deep(24)));
         int changes = 0;
         bitmap.OnChange = [&](TObject*) { ++changes; };
         Load(bitmap, *file);
@@ -320,18 +252,4 @@ TEST(BitmapLoader, WritesWhatItReadsAsAPlainBmp)
             for (int x = 0; x < c.width; ++x)
                 EXPECT_EQ(copy.Canvas().Pixel(x, y), original.Canvas().Pixel(x, y)) << x << "," << y;
     }
-}
-
-TEST(BitmapLoader, BitmapResourcesLoadAsBefore)
-{
-    TBitmap glyph;
-    glyph.LoadFromResourceName(::GetModuleHandleW(nullptr), L"Button");
-    EXPECT_EQ(glyph.Width(), 17);
-    EXPECT_EQ(glyph.Height(), 17);
-    EXPECT_EQ(glyph.PixelFormat(), TPixelFormat::pf8bit);
-    EXPECT_NE(glyph.Palette(), nullptr);
-    EXPECT_TRUE(FailsWith<EResNotFound>(
-        [&] { glyph.LoadFromResourceName(::GetModuleHandleW(nullptr), L"NOSUCHPICTURE"); },
-        L"NOSUCHPICTURE ﾘｿｰｽが見つかりません"));
-    EXPECT_EQ(glyph.Width(), 17);
 }

@@ -5,14 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/BmpBytes.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/graphics/Bitmap.h"
 #include "toolkit/graphics/Printer.h"
 
 namespace {
-
-constexpr COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255), kWhite = RGB(255, 255, 255);
 
 // A 24-bit DIB section selected into its own memory device context.
 struct MemoryPage {
@@ -95,35 +94,18 @@ TEST(Canvas, FontHeightFollowsSizeAndResolution)
     EXPECT_EQ(printerFont.Size(), 5) << "copied across resolutions, the points stay";
 }
 
-TEST(Canvas, LocksNestAndUnlockInTurn)
+TEST(Canvas, GraphicsAreCopiedWithTheCopyMode)
 {
-    TCanvas canvas;
-    canvas.Lock();
-    canvas.Lock();
-    EXPECT_EQ(canvas.LockCount(), 2);
-    canvas.Unlock();
-    canvas.Unlock();
-    EXPECT_EQ(canvas.LockCount(), 0);
-}
-
-TEST(Canvas, ClipRectPixelAndCopyMode)
-{
-    TBitmap bitmap;
-    bitmap.SetPixelFormat(TPixelFormat::pf24bit);
-    bitmap.SetSize(6, 4);
-    TCanvas& canvas = bitmap.Canvas();
-    const RECT clip = canvas.ClipRect();
-    EXPECT_EQ(clip.right, 6);
-    EXPECT_EQ(clip.bottom, 4);
-    canvas.SetPixel(5, 3, clRed);
-    EXPECT_EQ(canvas.Pixel(5, 3), kRed);
-
-    TBitmap source;
-    source.SetPixelFormat(TPixelFormat::pf24bit);
-    source.SetSize(1, 1);
-    canvas.SetCopyMode(NOTSRCCOPY);  // white source, inverted: black
-    canvas.Render(0, 0, &source);
-    EXPECT_EQ(canvas.Pixel(0, 0), RGB(0, 0, 0));
+    TBitmap bitmap, source;
+    for (TBitmap* b : {&bitmap, &source}) {
+        b->SetPixelFormat(TPixelFormat::pf24bit);
+        b->SetSize(2, 2);  // white
+    }
+    bitmap.Canvas().SetCopyMode(NOTSRCCOPY);
+    bitmap.Canvas().Render(1, 1, &source);
+    EXPECT_EQ(bitmap.Canvas().Pixel(1, 1), kBlack);
+    EXPECT_EQ(bitmap.Canvas().Pixel(0, 0), kWhite);
+    EXPECT_EQ(bitmap.Canvas().ClipRect().right, 2);
 }
 
 TEST(Printer, PrintsIntoADeviceContextItIsBoundTo)

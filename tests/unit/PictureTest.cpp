@@ -13,7 +13,6 @@
 #include "tests/support/BmpBytes.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/core/ByteViewStream.h"
-#include "toolkit/core/StoredForm.h"
 #include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/graphics/Bitmap.h"
 #include "toolkit/graphics/PictureFormats.h"
@@ -98,39 +97,6 @@ TEST(PictureFormats, LookupTakesTheLatestEntryFirst)
     EXPECT_EQ(FindFileFormat(L"bmp")->graphicClass, &TBitmap::Class) << "every entry of the class went";
     EXPECT_EQ(FindGraphicClass(L"TTestBitmap"), nullptr);
     EXPECT_EQ(FindFileFormat(L"xyz"), nullptr);
-}
-
-TEST(PictureFormats, AStoredGraphicIsFoundByItsClassNameOnlyWhileRegistered)
-{
-    TPicture picture;
-    TMemoryStream stored;
-    {
-        Registered entry(L"tbm", TTestBitmap::Class);
-        TTestBitmap bitmap;
-        const std::vector<uint8_t> bmp = SmallBmp();
-        TByteViewStream s(bmp.data(), bmp.size());
-        bitmap.LoadStream(s);
-        picture.SetGraphic(&bitmap);
-        TFiler filer;
-        picture.DeclareStored(filer);
-        filer.Find(L"Data")->write(stored);
-
-        TPicture copy;
-        stored.SetPosition(0);
-        TFiler reader;
-        copy.DeclareStored(reader);
-        reader.Find(L"Data")->read(stored);
-        ASSERT_NE(copy.Graphic(), nullptr);
-        EXPECT_EQ(&copy.Graphic()->ClassType(), &TTestBitmap::Class);
-        EXPECT_EQ(copy.Width(), 2);
-    }
-    TPicture late;
-    TFiler reader;
-    late.DeclareStored(reader);
-    stored.SetPosition(0);
-    EXPECT_TRUE(FailsWith<EReadError>([&] { reader.Find(L"Data")->read(stored); },
-                                      L"画像の種類 TTestBitmap は登録されていません"));
-    EXPECT_EQ(late.Graphic(), nullptr);
 }
 
 TEST(Picture, SettingAGraphicStoresACopyOfTheSameClass)

@@ -88,20 +88,13 @@ bool Contains(const std::vector<uint8_t>& bytes, const std::string& text)
     return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
 }
 
-BmpSpec Indexed8()
+void LoadBitmap(TBitmap& bitmap)
 {
     BmpSpec s;
     s.bitCount = 8;
-    s.table = {{0, 0, 0, 0}, {0, 0, 255, 0}, {0, 255, 0, 0}};
+    s.table = {Quad(kBlack), Quad(kRed), Quad(kGreen)};
     s.rows = {{1, 2}, {2, 1}};
-    return s;
-}
-
-void LoadBitmap(TBitmap& bitmap)
-{
-    const std::vector<uint8_t> file = BmpFile(Indexed8());
-    TByteViewStream stream(file.data(), file.size());
-    bitmap.LoadStream(stream);
+    LoadBmp(bitmap, BmpFile(s));
 }
 
 }  // namespace
