@@ -62,6 +62,7 @@ struct FindHandle {
 inline void DeleteGdi(HGDIOBJ h) { ::DeleteObject(h); }
 inline void CloseKey(HKEY h) { ::RegCloseKey(h); }
 inline void DeleteDc(HDC h) { ::DeleteDC(h); }
+inline void ReleaseScreenDc(HDC h) { ::ReleaseDC(nullptr, h); }
 inline void FreeLibraryHandle(HMODULE h) { ::FreeLibrary(h); }
 inline void FreeGlobal(HGLOBAL h) { ::GlobalFree(h); }
 }  // namespace handle_close
@@ -75,6 +76,8 @@ using unique_hfont = unique_any<HFONT, handle_close::NullIsEmpty<HFONT, handle_c
 using unique_hbrush = unique_any<HBRUSH, handle_close::NullIsEmpty<HBRUSH, handle_close::DeleteGdi>>;
 using unique_hgdiobj = unique_any<HGDIOBJ, handle_close::NullIsEmpty<HGDIOBJ, handle_close::DeleteGdi>>;
 using unique_hdc = unique_any<HDC, handle_close::NullIsEmpty<HDC, handle_close::DeleteDc>>;
+// The screen's device context (GetDC(nullptr)), released rather than deleted.
+using unique_screen_dc = unique_any<HDC, handle_close::NullIsEmpty<HDC, handle_close::ReleaseScreenDc>>;
 using unique_hmodule = unique_any<HMODULE, handle_close::NullIsEmpty<HMODULE, handle_close::FreeLibraryHandle>>;
 using unique_hglobal = unique_any<HGLOBAL, handle_close::NullIsEmpty<HGLOBAL, handle_close::FreeGlobal>>;
 
