@@ -1,5 +1,6 @@
 #include "app/Modules.h"
 
+#include "imaging/UDrawSupport.h"
 #include "toolkit/graphics/GraphicsModule.h"
 
 namespace {
@@ -7,6 +8,7 @@ namespace {
 // A unit with steps adds one line here, after the units it builds on.
 constexpr TModuleSteps kProgramModules[] = {
     kToolkitGraphicsSteps,
+    kDrawSupportSteps,
 };
 
 }  // namespace
