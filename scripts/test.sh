@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test under Wine (on Xvfb when there is no display).
+# Builds everything and runs every test under Wine (on Xvfb when there is no display), then
+# the palette-screen tests (label palette_screen) on a private Xvfb screen of 8 bits per pixel.
+# Arguments go to both ctest runs.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -18,4 +20,7 @@ run_tests() {
 }
 export -f run_tests
 export build
-"$root/scripts/with-display" bash -c 'run_tests "$@"' run_tests "$@"
+"$root/scripts/with-display" bash -c 'run_tests "$@"' run_tests -LE palette_screen "$@"
+# A wineserver of its own, so Wine sees the 8-bit screen from its start.
+SCREEN_DEPTH=8 SORANOTE_PALETTE_SCREEN=1 "$root/scripts/with-display" bash -c 'run_tests "$@"' run_tests \
+  -L palette_screen "$@"
