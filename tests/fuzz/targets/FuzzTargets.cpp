@@ -14,6 +14,8 @@ const std::vector<FuzzTarget>& FuzzTargets()
         {"BMP", FuzzBitmapLoader, BitmapLoaderSeeds, {{2, 4}, {10, 4}, {14, 4}}},
         // Counts lie where each form's content puts them.
         {"StoredForm", FuzzStoredForm, StoredFormSeeds, {}},
+        // The form's size, the data chunk's size and the palette's entry count.
+        {"RiffPalette", FuzzRiffPalette, RiffPaletteSeeds, {{4, 4}, {16, 4}, {22, 2}}},
     };
     return table;
 }

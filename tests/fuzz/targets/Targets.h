@@ -19,3 +19,6 @@ std::vector<FuzzSeed> BitmapLoaderSeeds();
 // a picture and a named child.
 void FuzzStoredForm(const uint8_t* data, size_t size);
 std::vector<FuzzSeed> StoredFormSeeds();
+// "RiffPalette": RIFF palettes, read as the default palette's resource is, fixed and realised.
+void FuzzRiffPalette(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> RiffPaletteSeeds();
