@@ -118,11 +118,12 @@ inline void Patch(std::vector<uint8_t>& file, size_t offset, uint64_t value, int
         file[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-template <typename Change>
-BmpSpec With(BmpSpec spec, Change change)
+// A copy of `value` with `change` applied.
+template <typename T, typename Change>
+T With(T value, Change change)
 {
-    change(spec);
-    return spec;
+    change(value);
+    return value;
 }
 
 inline void LoadBmp(TBitmap& bitmap, const std::vector<uint8_t>& file)
@@ -130,3 +131,12 @@ inline void LoadBmp(TBitmap& bitmap, const std::vector<uint8_t>& file)
     TByteViewStream stream(file.data(), file.size());
     bitmap.LoadStream(stream);
 }
+
+// A white 24-bit picture to draw on.
+struct WhitePage : TBitmap {
+    explicit WhitePage(int width = 10, int height = 10)
+    {
+        SetPixelFormat(TPixelFormat::pf24bit);
+        SetSize(width, height);
+    }
+};
