@@ -65,6 +65,8 @@ inline void DeleteDc(HDC h) { ::DeleteDC(h); }
 inline void ReleaseScreenDc(HDC h) { ::ReleaseDC(nullptr, h); }
 inline void FreeLibraryHandle(HMODULE h) { ::FreeLibrary(h); }
 inline void FreeGlobal(HGLOBAL h) { ::GlobalFree(h); }
+inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
+inline void DeleteEnhMetafile(HENHMETAFILE h) { ::DeleteEnhMetaFile(h); }
 }  // namespace handle_close
 
 using unique_handle = unique_any<HANDLE, handle_close::KernelHandle>;
@@ -80,6 +82,9 @@ using unique_hdc = unique_any<HDC, handle_close::NullIsEmpty<HDC, handle_close::
 using unique_screen_dc = unique_any<HDC, handle_close::NullIsEmpty<HDC, handle_close::ReleaseScreenDc>>;
 using unique_hmodule = unique_any<HMODULE, handle_close::NullIsEmpty<HMODULE, handle_close::FreeLibraryHandle>>;
 using unique_hglobal = unique_any<HGLOBAL, handle_close::NullIsEmpty<HGLOBAL, handle_close::FreeGlobal>>;
+using unique_hicon = unique_any<HICON, handle_close::NullIsEmpty<HICON, handle_close::DestroyIconHandle>>;
+using unique_henhmetafile =
+    unique_any<HENHMETAFILE, handle_close::NullIsEmpty<HENHMETAFILE, handle_close::DeleteEnhMetafile>>;
 
 // A device context got from a window (GetDC), given back with ReleaseDC.
 class WindowDC {

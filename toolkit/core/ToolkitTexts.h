@@ -17,6 +17,9 @@ inline constexpr const wchar_t* SUnhandledError = L"%sがﾓｼﾞｭｰﾙ %s �
 // Source class name, destination class name.
 inline constexpr const wchar_t* SAssignError = L"%s を %s に代入することはできません";
 inline constexpr const wchar_t* SInvalidBitmap = L"ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です";
+inline constexpr const wchar_t* SInvalidIcon = L"ｱｲｺﾝｲﾒｰｼﾞが不正です";
+inline constexpr const wchar_t* SInvalidMetafile = L"ﾒﾀﾌｧｲﾙが不正です";
+inline constexpr const wchar_t* SChangeIconSize = L"ｱｲｺﾝのｻｲｽﾞは変更できません";
 inline constexpr const wchar_t* SUnknownExtension = L"拡張子 .%s の画像ﾌｧｲﾙは読み込めません";
 inline constexpr const wchar_t* SUnknownGraphicClass = L"画像の種類 %s は登録されていません";
 inline constexpr const wchar_t* SUnsupportedClipboard = L"未対応のｸﾘｯﾌﾟﾎﾞｰﾄﾞ ﾃﾞｰﾀです";
