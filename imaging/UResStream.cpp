@@ -1,0 +1,129 @@
+#include "imaging/UResStream.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cwchar>
+#include <vector>
+
+#include "toolkit/core/Errors.h"
+#include "toolkit/core/Format.h"
+#include "toolkit/core/HandleOwners.h"
+#include "toolkit/core/ToolkitTexts.h"
+
+namespace {
+
+constexpr long long kSizeFields = 8;  // D and H
+
+long long RoundUp4(long long n)
+{
+    return (n + 3) & ~3LL;
+}
+
+uint32_t U32(const uint8_t* p)
+{
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+[[noreturn]] void RaiseReadError()
+{
+    throw EReadError(tkconst::SReadError);
+}
+
+bool IsExistingFile(const std::wstring& fileName)
+{
+    const DWORD attributes = ::GetFileAttributesW(fileName.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+bool MatchId(TStream& stream, const wchar_t* id, long long headerEnd)
+{
+    const long long room = std::max(0LL, headerEnd - stream.Position());
+    if (IS_INTRESOURCE(id)) {
+        uint8_t field[4];
+        if (room < 4)
+            RaiseReadError();
+        stream.ReadBuffer(field, 4);
+        return field[0] == 0xFF && field[1] == 0xFF && (field[2] | field[3] << 8) == LOWORD(id);
+    }
+    const size_t length = std::wcslen(id);
+    const long long bytes = static_cast<long long>(length + 1) * 2;
+    if (room < bytes)
+        return false;
+    std::vector<wchar_t> stored(length + 1);
+    if (stream.Read(stored.data(), bytes) != bytes)
+        return false;
+    if (stored[0] == 0xFFFF)  // an ordinal
+        return false;
+    if (std::find(stored.begin(), stored.end(), L'\0') != stored.begin() + static_cast<std::ptrdiff_t>(length))
+        return false;  // shorter, or longer than the id
+    return length == 0 || ::CompareStringOrdinal(stored.data(), static_cast<int>(length), id,
+                                                 static_cast<int>(length), TRUE) == CSTR_EQUAL;
+}
+
+void FindInResFile(TStream& dest, const std::wstring& fileName, const wchar_t* resType, const std::wstring& resName)
+{
+    bool found = false;
+    {
+        unique_handle handle(::CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!handle)
+            throw EFOpenError(Format(uresconst::SCannotOpenFile, {fileName}));
+        THandleStream file(handle.get());
+        const long long size = file.Size();
+        long long start = 0;
+        while (start < size) {
+            uint8_t sizes[kSizeFields];
+            file.ReadBuffer(sizes, kSizeFields);
+            const long long dataSize = U32(sizes);
+            const long long headerSize = U32(sizes + 4);
+            const long long dataStart = start + RoundUp4(headerSize);
+            // Checked before anything is read for the entry's data, so the scan only moves
+            // forward and a size beyond the file allocates nothing.
+            if (headerSize < kSizeFields || start + headerSize > size || (dataSize > 0 && dataStart + dataSize > size))
+                RaiseReadError();
+            const long long headerEnd = start + headerSize;
+            if (MatchId(file, resType, headerEnd) && MatchId(file, resName.c_str(), headerEnd)) {
+                file.SetPosition(dataStart);
+                if (dataSize > 0)  // CopyFrom takes 0 for "everything"
+                    dest.CopyFrom(file, dataSize);
+                found = true;
+                break;
+            }
+            start = dataStart + RoundUp4(dataSize);
+            file.SetPosition(start);
+        }
+    }
+    if (!found)
+        throw EResNotFound(Format(tkconst::SResNotFound, {resName}));
+}
+
+TResStream::TResStream(const std::wstring& fileName, const wchar_t* resType, const std::wstring& resName)
+{
+    if (!fileName.empty() && IsExistingFile(fileName)) {
+        auto copy = std::make_unique<TMemoryStream>();
+        FindInResFile(*copy, fileName, resType, resName);
+        copy->SetPosition(0);
+        inner_ = std::move(copy);
+    } else {
+        inner_ = std::make_unique<TResourceStream>(::GetModuleHandleW(nullptr), resName.c_str(), resType);
+    }
+}
+
+TResStream::~TResStream() = default;
+
+long long TResStream::FetchBytes(void* buffer, long long count)
+{
+    return inner_->Read(buffer, count);
+}
+
+long long TResStream::StoreBytes(const void* buffer, long long count)
+{
+    return inner_->Write(buffer, count);
+}
+
+long long TResStream::MovePosition(long long offset, TSeekOrigin origin)
+{
+    return inner_->Seek(offset, origin);
+}
