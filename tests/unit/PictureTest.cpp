@@ -9,12 +9,18 @@
 #include <vector>
 
 #include "tests/support/Files.h"
+#include "tests/support/HostPath.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/BmpBytes.h"
+#include "tests/support/IconBytes.h"
+#include "tests/support/MetafileBytes.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/core/ByteViewStream.h"
 #include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/graphics/Bitmap.h"
+#include "toolkit/graphics/Icon.h"
+#include "toolkit/graphics/JpegImage.h"
+#include "toolkit/graphics/Metafile.h"
 #include "toolkit/graphics/PictureFormats.h"
 
 namespace {
@@ -68,6 +74,12 @@ struct Registered {
     Registered(const wchar_t* extension, const TClass& c) : cls(c) { RegisterFileFormat(extension, L"Test", c); }
     ~Registered() { UnregisterGraphicClass(cls); }
 };
+
+std::vector<uint8_t> JpegSeed()
+{
+    const std::string bytes = FileContents(HostPath(JPEG_SEED));
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
 
 std::vector<uint8_t> SmallBmp()
 {
@@ -150,4 +162,35 @@ TEST(Picture, FilesLoadByTheirExtension)
 
     picture.SaveFile(folder.File(L"copy.bmp"));
     EXPECT_EQ(FileContents(folder.File(L"copy.bmp")).substr(0, 2), "BM");
+}
+
+TEST(Picture, ToolkitGraphicsLoadByTheirExtensions)
+{
+    TempFolder folder;
+    const struct {
+        const wchar_t* file;
+        std::vector<uint8_t> bytes;
+        const TClass& graphicClass;
+    } cases[] = {
+        {L"アイコン.ICO", IconFile(IconImage({})), TIcon::Class},
+        {L"a.emf", TwoColourEmf(), TMetafile::Class},
+        {L"a.wmf", TwoColourPlaceableWmf(), TMetafile::Class},
+        {L"a.jpg", JpegSeed(), TJPEGImage::Class},
+        {L"a.JPEG", JpegSeed(), TJPEGImage::Class},
+    };
+    TPicture picture;
+    picture.Bitmap();
+    EXPECT_TRUE(picture.Icon().Empty()) << "the bitmap is replaced by an empty icon";
+    EXPECT_EQ(&picture.Graphic()->ClassType(), &TIcon::Class);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file);
+        WriteFileContents(folder.File(c.file), std::string(c.bytes.begin(), c.bytes.end()));
+        picture.LoadFile(folder.File(c.file));
+        ASSERT_NE(picture.Graphic(), nullptr);
+        EXPECT_EQ(&picture.Graphic()->ClassType(), &c.graphicClass);
+        EXPECT_GT(picture.Width(), 0);
+    }
+    EXPECT_EQ(&picture.Graphic()->ClassType(), &TJPEGImage::Class);
+    TMetafile& metafile = picture.Metafile();
+    EXPECT_TRUE(metafile.Empty()) << "the JPEG picture is replaced by an empty metafile";
 }

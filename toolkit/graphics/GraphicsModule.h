@@ -2,8 +2,10 @@
 #pragma once
 #include "toolkit/core/ModuleSteps.h"
 
-// Enters the toolkit's picture formats ("bmp" for TBitmap) in the format table, and removes
-// them again at the end. Comes before every unit that adds formats of its own.
+// Enters the toolkit's picture formats in the format table ("bmp" for TBitmap, "ico" for
+// TIcon, "emf" and "wmf" for TMetafile, "jpg" and "jpeg" for TJPEGImage), and removes them
+// again at the end. Comes before every unit that adds formats of its own, so theirs are found
+// first.
 void StartToolkitGraphics();
 void EndToolkitGraphics();
 

@@ -7,6 +7,8 @@
 #include "toolkit/core/StoredForm.h"
 #include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/graphics/Bitmap.h"
+#include "toolkit/graphics/Icon.h"
+#include "toolkit/graphics/Metafile.h"
 #include "toolkit/graphics/PictureFormats.h"
 
 constinit const TClass TPicture::Class{L"TPicture", &TPersistent::Class, &MakeInstance<TPicture>};
@@ -68,6 +70,16 @@ TGraphic& TPicture::GraphicOfClass(const TClass& graphicClass)
 TBitmap& TPicture::Bitmap()
 {
     return static_cast<TBitmap&>(GraphicOfClass(TBitmap::Class));
+}
+
+TIcon& TPicture::Icon()
+{
+    return static_cast<TIcon&>(GraphicOfClass(TIcon::Class));
+}
+
+TMetafile& TPicture::Metafile()
+{
+    return static_cast<TMetafile&>(GraphicOfClass(TMetafile::Class));
 }
 
 void TPicture::LoadFile(const std::wstring& fileName)

@@ -7,6 +7,8 @@
 #include "toolkit/graphics/Graphic.h"
 
 class TBitmap;
+class TIcon;
+class TMetafile;
 
 // A picture holds one graphic or none and fires OnChange when the graphic changes or is
 // replaced. Files are read by the graphic class registered for their extension.
@@ -30,8 +32,11 @@ public:
 
     // The graphic as a bitmap; any other graphic is replaced by an empty bitmap first.
     TBitmap& Bitmap();
+    // The same for an icon and a metafile.
+    TIcon& Icon();
+    TMetafile& Metafile();
     // The graphic as an instance of `graphicClass` (or a descendant), replacing any other by
-    // an empty one of that class. Icon and metafile access are one line each on top of it.
+    // an empty one of that class.
     TGraphic& GraphicOfClass(const TClass& graphicClass);
 
     int Width() const { return graphic_ ? graphic_->Width() : 0; }
