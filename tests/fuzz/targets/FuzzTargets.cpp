@@ -16,6 +16,16 @@ const std::vector<FuzzTarget>& FuzzTargets()
         {"StoredForm", FuzzStoredForm, StoredFormSeeds, {}},
         // The form's size, the data chunk's size and the palette's entry count.
         {"RiffPalette", FuzzRiffPalette, RiffPaletteSeeds, {{4, 4}, {16, 4}, {22, 2}}},
+        // The decoder's pictures again, through the graphic: header read at load, pixels into a
+        // DIB section when drawn.
+        {"JPEGImage", FuzzJpegImage, JpegSeeds, {}},
+        // Image count, the entry's image size and offset; the image's header size, width,
+        // height, bit count and colours used.
+        {"Icon", FuzzIcon, IconSeeds, {{4, 2}, {14, 4}, {18, 4}, {22, 4}, {26, 4}, {30, 4}, {36, 2}, {54, 4}}},
+        // Header and record sizes lie where each metafile's records put them.
+        {"Metafile", FuzzMetafile, MetafileSeeds, {}},
+        // Each entry's data and header size, where each file's entries put them.
+        {"ImageRes", FuzzImageRes, ImageResSeeds, {}},
     };
     return table;
 }

@@ -22,3 +22,15 @@ std::vector<FuzzSeed> StoredFormSeeds();
 // "RiffPalette": RIFF palettes, read as the default palette's resource is, fixed and realised.
 void FuzzRiffPalette(const uint8_t* data, size_t size);
 std::vector<FuzzSeed> RiffPaletteSeeds();
+// "JPEGImage": JPEG pictures in the JPEG graphic: loaded, drawn (decoded) and stored.
+void FuzzJpegImage(const uint8_t* data, size_t size);
+// "Icon": icon files, loaded, drawn, copied and saved by the icon graphic.
+void FuzzIcon(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> IconSeeds();
+// "Metafile": enhanced and placeable metafiles, loaded, drawn and copied.
+void FuzzMetafile(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> MetafileSeeds();
+// "ImageRes": resource files, scanned by FindInResFile for a few types and names through a
+// resource stream, as the loader opens "Image.res".
+void FuzzImageRes(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> ImageResSeeds();
