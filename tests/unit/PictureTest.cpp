@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "tests/support/MetafileBytes.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/core/ByteViewStream.h"
+#include "toolkit/core/StoredForm.h"
 #include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/graphics/Bitmap.h"
 #include "toolkit/graphics/Icon.h"
@@ -74,6 +76,21 @@ struct Registered {
     Registered(const wchar_t* extension, const TClass& c) : cls(c) { RegisterFileFormat(extension, L"Test", c); }
     ~Registered() { UnregisterGraphicClass(cls); }
 };
+
+// The picture's "Data" written and read into another picture.
+std::unique_ptr<TPicture> StoredCopy(TPicture& picture)
+{
+    TFiler out;
+    picture.DeclareStored(out);
+    TMemoryStream data;
+    out.Find(L"Data")->write(data);
+    data.SetPosition(0);
+    auto copy = std::make_unique<TPicture>();
+    TFiler in;
+    copy->DeclareStored(in);
+    in.Find(L"Data")->read(data);
+    return copy;
+}
 
 std::vector<uint8_t> JpegSeed()
 {
@@ -189,6 +206,10 @@ TEST(Picture, ToolkitGraphicsLoadByTheirExtensions)
         ASSERT_NE(picture.Graphic(), nullptr);
         EXPECT_EQ(&picture.Graphic()->ClassType(), &c.graphicClass);
         EXPECT_GT(picture.Width(), 0);
+        EXPECT_TRUE(picture.Graphic()->SameContent(StoredCopy(picture)->Graphic())) << "stored and read back";
+        TPicture empty;
+        empty.GraphicOfClass(c.graphicClass);
+        EXPECT_TRUE(StoredCopy(empty)->Graphic()->Empty());
     }
     EXPECT_EQ(&picture.Graphic()->ClassType(), &TJPEGImage::Class);
     TMetafile& metafile = picture.Metafile();

@@ -132,7 +132,10 @@ void TJPEGImage::ReadStored(TStream& stream)
                                                   uint32_t{raw[2]} << 16 | uint32_t{raw[3]} << 24);
     if (length < 0 || length > stream.Size() - stream.Position())
         throw EReadError(tkconst::SReadError);
-    Take(ReadBytes(stream, length));
+    if (length == 0)
+        Clear();  // an empty graphic's stored form
+    else
+        Take(ReadBytes(stream, length));
 }
 
 void TJPEGImage::WriteStored(TStream& stream)

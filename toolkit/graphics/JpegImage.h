@@ -22,7 +22,8 @@ inline constexpr const wchar_t* SChangeJPEGSize = L"JPEGｲﾒｰｼﾞのｻｲ
 // again on every repaint. Damage the decoder can work around costs only what is missing.
 //
 // Saving writes the bytes read, unchanged; drawing on the decoded bitmap changes what is shown
-// but not what is saved. Stored form ("Data"): a 32-bit little-endian length, then the bytes.
+// but not what is saved. Stored form ("Data"): a 32-bit little-endian length, then the bytes
+// (none for an empty graphic).
 class TJPEGImage : public TGraphic {
 public:
     static const TClass Class;

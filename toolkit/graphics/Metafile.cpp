@@ -176,6 +176,14 @@ void TMetafile::LoadStream(TStream& stream)
     Take(std::move(bytes));
 }
 
+void TMetafile::ReadStored(TStream& stream)
+{
+    if (stream.Position() >= stream.Size())
+        Clear();
+    else
+        LoadStream(stream);
+}
+
 void TMetafile::SaveStream(TStream& stream)
 {
     stream.WriteBuffer(data_.data(), static_cast<long long>(data_.size()));

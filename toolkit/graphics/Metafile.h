@@ -41,7 +41,8 @@ public:
     int QueryWidth() const override { return width_; }
     void ApplyHeight(int value) override;
     void ApplyWidth(int value) override;
-    // Reads the rest of the stream.
+    // Reads the rest of the stream; the stored form of an empty metafile is nothing at all.
+    void ReadStored(TStream& stream) override;
     void LoadStream(TStream& stream) override;
     void SaveStream(TStream& stream) override;
 
