@@ -1,6 +1,7 @@
 #include "app/Modules.h"
 
 #include "imaging/UDrawSupport.h"
+#include "imaging/USafetyBitmap.h"
 #include "toolkit/graphics/GraphicsModule.h"
 
 namespace {
@@ -9,6 +10,7 @@ namespace {
 constexpr TModuleSteps kProgramModules[] = {
     kToolkitGraphicsSteps,
     kDrawSupportSteps,
+    kSafetyBitmapSteps,
 };
 
 }  // namespace

@@ -54,6 +54,10 @@ public:
     TBitmap();
     ~TBitmap() override;
 
+    // The longest side a file may give a bitmap: the system's drawing code overflows on far
+    // larger sides, and no picture this program shows comes near.
+    static constexpr int MaxSide = 32767;
+
     // The image; null while the bitmap is empty. SetHandle takes a bitmap over;
     // ReleaseHandle gives the image away and leaves the bitmap empty.
     HBITMAP Handle() const { return handle_.get(); }

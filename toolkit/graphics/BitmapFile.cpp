@@ -64,10 +64,6 @@ long long Remaining(TStream& stream)
     return stream.Size() - stream.Position();
 }
 
-// Wider or higher images are refused: the system's drawing code overflows on far larger
-// sides, and no picture this program shows comes near.
-constexpr int kMaxSide = 32767;
-
 bool KnownInfoHeaderSize(uint32_t size)
 {
     return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
@@ -132,7 +128,7 @@ void TBitmap::LoadDIB(TStream& stream)
     } else if (layout.compression != BI_RGB) {
         RaiseInvalidBitmap();
     }
-    if (layout.width < 0 || layout.width > kMaxSide || layout.height < -kMaxSide || layout.height > kMaxSide)
+    if (layout.width < 0 || layout.width > MaxSide || layout.height < -MaxSide || layout.height > MaxSide)
         RaiseInvalidBitmap();
     const int height = std::abs(layout.height);
     const long long imageSize = RowBytes(layout.width, bits) * height;
