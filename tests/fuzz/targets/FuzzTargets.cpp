@@ -26,6 +26,9 @@ const std::vector<FuzzTarget>& FuzzTargets()
         {"Metafile", FuzzMetafile, MetafileSeeds, {}},
         // Each entry's data and header size, where each file's entries put them.
         {"ImageRes", FuzzImageRes, ImageResSeeds, {}},
+        // Plain, repaired, run-length and compressed bitmap files; their fields lie where each
+        // kind puts them.
+        {"SafetyBitmap", FuzzSafetyBitmap, SafetyBitmapSeeds, {}},
     };
     return table;
 }

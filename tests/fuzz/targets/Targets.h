@@ -34,3 +34,7 @@ std::vector<FuzzSeed> MetafileSeeds();
 // resource stream, as the loader opens "Image.res".
 void FuzzImageRes(const uint8_t* data, size_t size);
 std::vector<FuzzSeed> ImageResSeeds();
+// "SafetyBitmap": plain, repaired, run-length and compressed bitmap files, read by the safety
+// bitmap in place and through a copy, and drawn plainly and transparently.
+void FuzzSafetyBitmap(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> SafetyBitmapSeeds();
