@@ -1,11 +1,13 @@
 // The safety bitmap's drawing: the mask and the image copy it keeps, and its ways onto
 // screens and printers.
+#include <algorithm>
 #include <vector>
 
 #include "imaging/UCanvas.h"
 #include "imaging/UDIB.h"
 #include "imaging/UDrawSupport.h"
 #include "imaging/USafetyBitmap.h"
+#include "toolkit/core/HandleOwners.h"
 
 namespace {
 
@@ -108,15 +110,35 @@ void TSafetyBitmap::BuildMask(COLORREF color)
         }
         break;
     }
-    default: {
-        const COLORREF wanted = RGB(red, green, blue);
-        TCanvas& canvas = Canvas();
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                if ((canvas.Pixel(x, y) & 0xFFFFFF) == wanted)
-                    mark(x, y);
+    default:
+        if (HandleType() == TBitmapHandleType::bmDDB) {
+            const COLORREF wanted = RGB(red, green, blue);
+            TCanvas& canvas = Canvas();
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    if ((canvas.Pixel(x, y) & 0xFFFFFF) == wanted)
+                        mark(x, y);
+            break;
+        }
+        // The colours a canvas would read, a band of rows at a time: one call per pixel made a
+        // large picture take hours. The system hands the rows over bottom-up.
+        const int band = std::max(1, (1 << 18) / width);
+        std::vector<RGBQUAD> colors(static_cast<size_t>(width) * static_cast<size_t>(band));
+        BITMAPINFO query{{sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+        unique_hdc dc(::CreateCompatibleDC(nullptr));
+        for (int bottom = 0; bottom < height; bottom += band) {
+            const int rows = std::min(band, height - bottom);
+            if (!::GetDIBits(dc.get(), Handle(), static_cast<UINT>(bottom), static_cast<UINT>(rows), colors.data(),
+                             &query, DIB_RGB_COLORS))
+                break;
+            for (int i = 0; i < rows; ++i) {
+                const RGBQUAD* p = colors.data() + static_cast<size_t>(i) * width;
+                for (int x = 0; x < width; ++x)
+                    if (p[x].rgbBlue == blue && p[x].rgbGreen == green && p[x].rgbRed == red)
+                        mark(x, height - 1 - (bottom + i));
+            }
+        }
         break;
-    }
     }
     ::SetBitmapBits(maskBitmap_->Handle(), static_cast<DWORD>(bits.size()), bits.data());
     if (!IsWinNT())

@@ -116,7 +116,11 @@ void FuzzSafetyBitmap(const uint8_t* data, size_t size)
             TOutsideStream stream(guarded.Bytes(), size);
             bitmap.LoadStream(stream);
         }
-        // Drawn plainly and transparently, by either platform family's way.
+        // Drawn plainly and transparently, by either platform family's way. Drawing takes the
+        // system time in proportion to the picture, and a few bytes of run-length data may
+        // make one of 32,767 x 32,767 pixels: those are only read.
+        if (static_cast<long long>(bitmap.Width()) * bitmap.Height() > (1 << 24))
+            return;
         const TPlatformFamilyOverride family(size % 4 < 2);
         TBitmap target;
         target.SetSize(8, 8);
