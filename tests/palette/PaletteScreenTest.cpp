@@ -10,6 +10,7 @@
 
 #include "imaging/UDIB.h"
 #include "imaging/UDrawSupport.h"
+#include "imaging/USafetyBitmap.h"
 #include "tests/support/BmpBytes.h"
 #include "toolkit/core/HandleOwners.h"
 #include "toolkit/graphics/Palettes.h"
@@ -56,4 +57,31 @@ TEST_F(PaletteScreen, TheDefaultPaletteWasRealisedAtStartUp)
 {
     const PaletteGuard select(screen.get(), GetDefaultPalette(), true);
     EXPECT_EQ(::RealizePalette(screen.get()), 0u) << "no entry left to map";
+}
+
+TEST_F(PaletteScreen, ASafetyBitmapDrawsTransparentlyOnADeviceBitmap)
+{
+    // The mask and the image copy go on with raster operations on palette indexes: black must
+    // be index 0 and white the last index on the device as in the picture.
+    for (uint16_t bits : {uint16_t(8), uint16_t(24)}) {
+        BmpSpec s;
+        s.width = 3;
+        s.height = 1;
+        s.bitCount = bits;
+        s.table = {Quad(kRed), Quad(kBlue), Quad(kWhite)};
+        s.rows = {bits == 8 ? Row(1, {0, 1, 2}) : Row(3, {0xFF0000, 0x0000FF, 0xFFFFFF})};
+        TSafetyBitmap bitmap;
+        LoadBmp(bitmap, BmpFile(s));
+        bitmap.SetTransparent(true);
+        bitmap.SetTransparentColor(clRed);
+        TBitmap page;
+        page.SetSize(3, 1);
+        ASSERT_EQ(page.HandleType(), TBitmapHandleType::bmDDB);
+        page.Canvas().Brush().SetColor(clSilver);
+        page.Canvas().FillRect({0, 0, 3, 1});
+        page.Canvas().Render(0, 0, &bitmap);
+        EXPECT_EQ(page.Canvas().Pixel(0, 0), RGB(192, 192, 192)) << bits;
+        EXPECT_EQ(page.Canvas().Pixel(1, 0), kBlue) << bits;
+        EXPECT_EQ(page.Canvas().Pixel(2, 0), kWhite) << bits;
+    }
 }
