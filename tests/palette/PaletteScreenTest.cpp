@@ -61,27 +61,24 @@ TEST_F(PaletteScreen, TheDefaultPaletteWasRealisedAtStartUp)
 
 TEST_F(PaletteScreen, ASafetyBitmapDrawsTransparentlyOnADeviceBitmap)
 {
-    // The mask and the image copy go on with raster operations on palette indexes: black must
-    // be index 0 and white the last index on the device as in the picture.
-    for (uint16_t bits : {uint16_t(8), uint16_t(24)}) {
-        BmpSpec s;
-        s.width = 3;
-        s.height = 1;
-        s.bitCount = bits;
-        s.table = {Quad(kRed), Quad(kBlue), Quad(kWhite)};
-        s.rows = {bits == 8 ? Row(1, {0, 1, 2}) : Row(3, {0xFF0000, 0x0000FF, 0xFFFFFF})};
-        TSafetyBitmap bitmap;
-        LoadBmp(bitmap, BmpFile(s));
-        bitmap.SetTransparent(true);
-        bitmap.SetTransparentColor(clRed);
-        TBitmap page;
-        page.SetSize(3, 1);
-        ASSERT_EQ(page.HandleType(), TBitmapHandleType::bmDDB);
-        page.Canvas().Brush().SetColor(clSilver);
-        page.Canvas().FillRect({0, 0, 3, 1});
-        page.Canvas().Render(0, 0, &bitmap);
-        EXPECT_EQ(page.Canvas().Pixel(0, 0), RGB(192, 192, 192)) << bits;
-        EXPECT_EQ(page.Canvas().Pixel(1, 0), kBlue) << bits;
-        EXPECT_EQ(page.Canvas().Pixel(2, 0), kWhite) << bits;
-    }
+    // The mask and the image copy go on by raster operations on palette indexes: black must be
+    // the first index and white the last, on the device as in the picture.
+    BmpSpec s;
+    s.width = 3;
+    s.height = 1;
+    s.bitCount = 8;
+    s.table = {Quad(kRed), Quad(kBlue), Quad(kWhite)};
+    s.rows = {Row(1, {0, 1, 2})};
+    TSafetyBitmap bitmap;
+    LoadBmp(bitmap, BmpFile(s));
+    bitmap.SetTransparent(true);
+    bitmap.SetTransparentColor(clRed);
+    TBitmap page;  // device-dependent: 8 bits on this screen
+    page.SetSize(3, 1);
+    page.Canvas().Brush().SetColor(clSilver);
+    page.Canvas().FillRect({0, 0, 3, 1});
+    page.Canvas().Render(0, 0, &bitmap);
+    EXPECT_EQ(page.Canvas().Pixel(0, 0), RGB(192, 192, 192));
+    EXPECT_EQ(page.Canvas().Pixel(1, 0), kBlue);
+    EXPECT_EQ(page.Canvas().Pixel(2, 0), kWhite);
 }
