@@ -2,10 +2,41 @@
 
 #include <vector>
 
-#include <winspool.h>
-
 #include "toolkit/core/Errors.h"
+#include "toolkit/core/HandleOwners.h"
 #include "toolkit/core/ToolkitTexts.h"
+
+namespace {
+
+// The default printer's name, empty when there is none. The spooler library is loaded from
+// the system folder when a printer is first wanted: imported, it would be looked for beside
+// the executable first.
+std::wstring DefaultPrinterName()
+{
+    unique_hmodule spooler(::LoadLibraryExW(L"winspool.drv", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (!spooler) {
+        // Systems without the search flags refuse it; name the system folder ourselves.
+        wchar_t system[MAX_PATH + 1];
+        const UINT n = ::GetSystemDirectoryW(system, MAX_PATH + 1);
+        if (n == 0 || n > MAX_PATH)
+            return std::wstring();
+        spooler.reset(::LoadLibraryW((std::wstring(system, n) + L"\\winspool.drv").c_str()));
+    }
+    using GetDefault = BOOL(WINAPI*)(LPWSTR, LPDWORD);
+    auto get = spooler ? reinterpret_cast<GetDefault>(reinterpret_cast<void (*)()>(
+                             ::GetProcAddress(spooler.get(), "GetDefaultPrinterW")))
+                       : nullptr;
+    if (!get)
+        return std::wstring();
+    DWORD size = 0;
+    get(nullptr, &size);
+    std::vector<wchar_t> name(size ? size : 1);
+    if (size == 0 || !get(name.data(), &size))
+        return std::wstring();
+    return name.data();
+}
+
+}  // namespace
 
 void TPrinterCanvas::AcquireDC()
 {
@@ -48,12 +79,10 @@ HDC TPrinter::Handle()
     if (bound_)
         return bound_;
     if (!printerDC_) {
-        DWORD size = 0;
-        ::GetDefaultPrinterW(nullptr, &size);
-        std::vector<wchar_t> name(size ? size : 1);
-        if (size == 0 || !::GetDefaultPrinterW(name.data(), &size))
+        const std::wstring name = DefaultPrinterName();
+        if (name.empty())
             throw EPrinter(tkconst::SNoPrinter);
-        printerDC_.reset(::CreateDCW(L"WINSPOOL", name.data(), nullptr, nullptr));
+        printerDC_.reset(::CreateDCW(L"WINSPOOL", name.c_str(), nullptr, nullptr));
         if (!printerDC_)
             throw EPrinter(tkconst::SNoPrinter);
     }
