@@ -127,8 +127,10 @@ struct TTarget {
     }
     ~TTarget()
     {
-        if (printer)
-            Printer().BindDC(nullptr);
+        if (!printer)
+            return;
+        Printer().Canvas().SetCopyMode(SRCCOPY);  // the process's printer outlives the test
+        Printer().BindDC(nullptr);
     }
     TCanvas& Canvas() { return printer ? Printer().Canvas() : page.Canvas(); }
     COLORREF Pixel(int x, int y) { return page.Canvas().Pixel(x, y); }
