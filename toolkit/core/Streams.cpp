@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -139,23 +138,33 @@ void* TMemoryStream::GrowBlock(long long& newCapacity)
         newCapacity = (newCapacity + (MemoryDelta - 1)) & ~(MemoryDelta - 1);
     if (newCapacity == capacity_)
         return memory_;
+    // The block is movable global memory kept locked, so the handle can be found again from
+    // the pointer (GlobalHandle) and handed to whoever takes global blocks, the clipboard.
+    HGLOBAL own = capacity_ > 0 ? ::GlobalHandle(memory_) : nullptr;  // capacity 0: attached, not ours
     if (newCapacity == 0) {
-        if (capacity_ > 0)  // attached memory (capacity 0) belongs to someone else
-            std::free(memory_);
+        if (own) {
+            ::GlobalUnlock(own);
+            ::GlobalFree(own);
+        }
         return nullptr;
     }
     if (static_cast<unsigned long long>(newCapacity) > SIZE_MAX)
         RaiseMemoryStreamError();
-    const size_t bytes = static_cast<size_t>(newCapacity);
-    if (capacity_ > 0) {
-        void* block = std::realloc(memory_, bytes);
-        if (!block)
+    const SIZE_T bytes = static_cast<SIZE_T>(newCapacity);
+    if (own) {
+        ::GlobalUnlock(own);
+        HGLOBAL moved = ::GlobalReAlloc(own, bytes, GMEM_MOVEABLE);
+        // On failure the old block is still there: lock it again, the stream stays as it was.
+        void* block = ::GlobalLock(moved ? moved : own);
+        if (!moved || !block)
             RaiseMemoryStreamError();
         return block;
     }
-    void* block = std::malloc(bytes);
+    unique_hglobal fresh(::GlobalAlloc(GMEM_MOVEABLE, bytes));
+    void* block = fresh ? ::GlobalLock(fresh.get()) : nullptr;
     if (!block)
         RaiseMemoryStreamError();
+    fresh.release();
     if (memory_ && size_ > 0)
         std::memcpy(block, memory_, static_cast<size_t>(std::min(size_, newCapacity)));
     return block;

@@ -71,7 +71,8 @@ protected:
     long long position_ = 0;
 };
 
-// A growable stream in memory. Its capacity is always a multiple of MemoryDelta bytes. A write
+// A growable stream in memory: one block of movable global memory (GMEM_MOVEABLE), kept
+// locked while the stream holds it, so Memory() is the locked pointer. Its capacity is always a multiple of MemoryDelta bytes. A write
 // past the end grows the block by at least half its capacity, so writing n bytes in pieces
 // takes time linear in n; SetSize gives the block exactly the size asked (rounded up to
 // MemoryDelta), larger or smaller, so a stream sized for its data holds no spare half and a
@@ -97,7 +98,8 @@ protected:
     long long StoreBytes(const void* buffer, long long count) override;
     void ChangeSize(long long size) override;
 
-    // The only place memory is allocated, moved or freed. Takes the wanted capacity, rounds a
+    // The only place memory is allocated, moved or freed (allocated and locked; unlocked,
+    // reallocated and locked again; unlocked and freed). Takes the wanted capacity, rounds a
     // positive one up to a multiple of MemoryDelta (the result comes back in newCapacity) and
     // returns the block of that capacity, keeping the content up to the smaller of the two
     // sizes; 0 frees the block and returns null. Fails with EStreamError and the memory-stream
