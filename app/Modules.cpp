@@ -1,5 +1,6 @@
 #include "app/Modules.h"
 
+#include "imaging/UDIBitmap.h"
 #include "imaging/UDrawSupport.h"
 #include "imaging/USafetyBitmap.h"
 #include "toolkit/graphics/GraphicsModule.h"
@@ -10,6 +11,7 @@ namespace {
 constexpr TModuleSteps kProgramModules[] = {
     kToolkitGraphicsSteps,
     kDrawSupportSteps,
+    kDIBitmapSteps,
     kSafetyBitmapSteps,
 };
 

@@ -1,4 +1,5 @@
-// The global-memory stream: its own blocks and the ones it is given.
+// The global-memory stream: its own blocks and the ones it is given, and the DIB bitmap's
+// clipboard form built on them.
 #include "imaging/UGMEMStream.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "imaging/UDIBitmap.h"
+#include "tests/support/BmpBytes.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/core/ToolkitTexts.h"
 
@@ -78,4 +81,38 @@ TEST(GMEMStream, AnAttachedStreamRefusesToResizeAndLeavesTheBlockAlone)
     // Destroying the stream unlocked the block and left it to its owner.
     EXPECT_EQ(LockCount(block.get()), 0u);
     EXPECT_EQ(Content(block.get()), "01ab456789");
+}
+
+TEST(GMEMStream, APictureTravelsAsAPackedDIBAtTheStartOfItsBlock)
+{
+    BmpSpec spec;
+    spec.bitCount = 8;
+    spec.table = {Quad(kBlack), Quad(kRed), Quad(kGreen), Quad(kBlue)};
+    spec.rows = {{1, 2}, {3, 0}};
+    const std::vector<uint8_t> file = BmpFile(spec);
+    TDIBitmap dib;
+    TByteViewStream stream(file.data(), file.size());
+    dib.LoadStream(stream);
+
+    UINT format = 0;
+    HANDLE data = nullptr;
+    HPALETTE palette = nullptr;
+    dib.SaveClipboard(format, data, palette);
+    const unique_hglobal block(static_cast<HGLOBAL>(data));
+    EXPECT_EQ(format, UINT(CF_DIB));
+    EXPECT_EQ(palette, nullptr);
+    ASSERT_EQ(::GlobalSize(block.get()), 8192u);
+    EXPECT_EQ(std::memcmp(GlobalLock_(block.get()).get(), file.data() + 14, file.size() - 14), 0);
+
+    TDIBitmap back;
+    back.LoadClipboard(CF_DIB, block.get(), nullptr);
+    EXPECT_EQ(LockCount(block.get()), 0u);
+    WhitePage page(2, 2);
+    back.Render(page.Canvas(), {0, 0, 2, 2});
+    EXPECT_EQ(page.Canvas().Pixel(1, 0), kGreen);
+    EXPECT_EQ(page.Canvas().Pixel(0, 1), kBlue);
+
+    for (auto [otherFormat, otherData] : {std::pair<UINT, HANDLE>{CF_BITMAP, block.get()}, {CF_DIB, nullptr}})
+        EXPECT_TRUE(FailsWith<EInvalidGraphic>([&] { back.LoadClipboard(otherFormat, otherData, nullptr); },
+                                               tkconst::SUnsupportedClipboard));
 }

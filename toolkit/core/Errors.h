@@ -36,6 +36,8 @@ TK_DECLARE_ERROR(EFCreateError, EStreamError);
 TK_DECLARE_ERROR(EFOpenError, EStreamError);
 TK_DECLARE_ERROR(EResNotFound, Exception);
 TK_DECLARE_ERROR(EOutOfMemory, Exception);
+// A value outside the range of the type that has to hold it (tkconst::SRangeError).
+TK_DECLARE_ERROR(ERangeError, Exception);
 TK_DECLARE_ERROR(EInvalidOperation, Exception);
 TK_DECLARE_ERROR(EInOutError, Exception);
 TK_DECLARE_ERROR(EOSError, Exception);

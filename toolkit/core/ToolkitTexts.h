@@ -11,6 +11,7 @@ inline constexpr const wchar_t* SFCreateError = L"ﾌｧｲﾙ %s を作成で�
 inline constexpr const wchar_t* SFOpenError = L"ﾌｧｲﾙ %s を開けません";
 inline constexpr const wchar_t* SInOutError = L"I/O ｴﾗｰ (%d)";
 inline constexpr const wchar_t* SOutOfMemory = L"ﾒﾓﾘが足りません";
+inline constexpr const wchar_t* SRangeError = L"値が型の範囲を超えています (範囲ﾁｪｯｸ ｴﾗｰ)";
 inline constexpr const wchar_t* SUnhandledErrorCaption = L"ｱﾌﾟﾘｹｰｼｮﾝ ｴﾗｰ";
 // Error class, module, address, message, and "." when the message needs one.
 inline constexpr const wchar_t* SUnhandledError = L"%sがﾓｼﾞｭｰﾙ %s の %s で発生しました。\n%s%s";
