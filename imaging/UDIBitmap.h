@@ -40,7 +40,7 @@ private:
 // What loads: a 12-byte core header (3-byte colour entries) or an info header of 40, 52, 56,
 // 108 or 124 bytes (what lies beyond 40 bytes is dropped, bit-field masks excepted); no
 // compression, bit fields (16 and 32 bits, masks behind the first 40 header bytes), and 8-
-// and 4-bit run lengths, which the system decodes into an uncompressed section. The colour
+// and 4-bit run lengths, decoded into an uncompressed section of the same depth. The colour
 // table holds biClrUsed entries (or the full count of a palette depth); entries beyond 256,
 // or beyond what the depth can use, are read past. Pixels follow the table.
 // Hostile headers raise "ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です" before the old image is touched: another

@@ -20,6 +20,31 @@ int HeightOf(const RECT& r)
     return static_cast<int>(static_cast<long long>(r.bottom) - r.top);
 }
 
+// One axis of a stretch: the source span [s0, s1) (reversed when mirrored) drawn onto
+// [d0, d1). Keeps the part of the source inside [0, size) and the part of the destination it
+// lands on; false when nothing is left.
+bool ClipSpan(long& s0, long& s1, long& d0, long& d1, long long size)
+{
+    const long long from = s0, to = s1, dFrom = d0, dTo = d1;
+    const long long c0 = std::clamp<long long>(from, 0, size), c1 = std::clamp<long long>(to, 0, size);
+    if (c0 == c1)
+        return false;
+    if (c0 == from && c1 == to)
+        return true;
+    auto map = [&](long long x) {
+        const long long n = x - from, a = dTo - dFrom, m = to - from;
+        if (std::llabs(n) < (1LL << 31) && std::llabs(a) < (1LL << 31))
+            return dFrom + n * a / m;
+        // Sides near 2^32 apart: the exact product would not fit; the rounding cannot matter.
+        return dFrom + static_cast<long long>(static_cast<double>(n) * static_cast<double>(a) / static_cast<double>(m));
+    };
+    s0 = static_cast<long>(c0);
+    s1 = static_cast<long>(c1);
+    d0 = static_cast<long>(map(c0));
+    d1 = static_cast<long>(map(c1));
+    return d0 != d1;
+}
+
 }  // namespace
 
 void TDIBitmap::Render(TCanvas& canvas, const RECT& rect)
@@ -54,7 +79,14 @@ bool TDIBitmap::StretchPart(TCanvas& dest, const RECT& d, const RECT& s)
     if (!::RectVisible(dest.Handle(), &d) || WidthOf(s) == 0 || HeightOf(s) == 0 || WidthOf(d) == 0 ||
         HeightOf(d) == 0)
         return true;
-    return StretchToDevice(dest, d, s);
+    // A ViewRect may reach outside the image (a stored one is taken as it stands). Only the
+    // part inside is drawn, where it would land: the system's stretching code is not safe
+    // with sources far outside the bitmap.
+    RECT dc = d, sc = s;
+    if (!ClipSpan(sc.left, sc.right, dc.left, dc.right, info_->header.biWidth) ||
+        !ClipSpan(sc.top, sc.bottom, dc.top, dc.bottom, std::abs(static_cast<long long>(info_->header.biHeight))))
+        return true;
+    return StretchToDevice(dest, dc, sc);
 }
 
 bool TDIBitmap::StretchToDevice(TCanvas& dest, const RECT& d, const RECT& s)

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "imaging/UDIBitmap.h"
+#include "imaging/UDIBitmapRunLengths.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/graphics/DibSections.h"
@@ -175,9 +176,8 @@ void TDIBitmap::ReadDIB(TStream& stream)
         stream.ReadBuffer(pixels, size);
         return;
     }
-    // Run lengths (or anything else): the system decodes the stream's pixels, as long as
-    // its own header says, into the uncompressed section.
-    h.biCompression = compression;
+    // Run lengths: as long as the stream's own header says. We decode them ourselves; the
+    // system's decoder is not safe with hostile runs. Other compressions leave the pixels 0.
     const long long packed = h.biSizeImage;
     if (packed > Remaining(stream))
         throw EReadError(tkconst::SReadError);
@@ -185,11 +185,11 @@ void TDIBitmap::ReadDIB(TStream& stream)
     if (!encoded)
         throw EOutOfMemory(tkconst::SOutOfMemory);
     stream.ReadBuffer(encoded.get(), packed);
-    const int width = info_->header.biWidth;
-    const int height = std::abs(info_->header.biHeight);
-    ::StretchDIBits(canvas().Handle(), 0, 0, width, height, 0, 0, width, height, encoded.get(),
-                    reinterpret_cast<const BITMAPINFO*>(info.get()), DIB_RGB_COLORS, SRCCOPY);
-    ::GdiFlush();
+    const BITMAPINFOHEADER& made = info_->header;
+    const bool runs = (compression == BI_RLE8 && bits == 8) || (compression == BI_RLE4 && bits == 4);
+    if (runs && made.biHeight > 0)  // run lengths are stored bottom-up only
+        DecodeRunLengths(encoded.get(), static_cast<size_t>(packed), bits, made.biWidth, made.biHeight,
+                         static_cast<uint8_t*>(pixels), static_cast<size_t>(RowBytes(made.biWidth, bits)));
 }
 
 void TDIBitmap::WriteDIB(TStream& stream)

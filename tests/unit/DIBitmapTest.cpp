@@ -243,6 +243,36 @@ TEST(DIBitmap, RefusesHostileHeadersBeforeTouchingTheImage)
     }
 }
 
+TEST(DIBitmap, RunLengthsNeverLandOutsideTheImage)
+{
+    struct Case {
+        const char* name;
+        uint16_t bits;
+        Bytes runs;                   // bottom row first
+        std::vector<COLORREF> shown;  // from the top
+    };
+    const COLORREF k = kBlack;
+    const Case cases[] = {
+        {"runs longer than the row", 8, {5, 1, 0, 0, 5, 2, 0, 1}, {kGreen, kGreen, kRed, kRed}},
+        {"an absolute run longer than the row", 8, {0, 4, 1, 2, 3, 1, 0, 1}, {k, k, kRed, kGreen}},
+        {"a delta beyond the top", 8, {0, 2, 0, 9, 1, 1}, {k, k, k, k}},
+        {"a delta, then a run", 8, {0, 2, 1, 1, 1, 3, 0, 1}, {k, kBlue, k, k}},
+        {"data ending inside an absolute run", 8, {0, 5, 3}, {k, k, kBlue, k}},
+        {"data ending inside a pair", 8, {1}, {k, k, k, k}},
+        {"a 4-bit run longer than the row", 4, {3, 0x12, 0, 1}, {k, k, kRed, kGreen}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BmpSpec spec = Indexed(c.bits, c.bits == 8 ? 4 : 16);
+        spec.compression = c.bits == 8 ? BI_RLE8 : BI_RLE4;
+        spec.rows = {c.runs};
+        spec.sizeImage = static_cast<int64_t>(c.runs.size());
+        TDIBitmap dib;
+        Load(dib, BmpFile(spec));
+        EXPECT_EQ(Drawn(dib), c.shown);
+    }
+}
+
 TEST(DIBitmap, StoredFormsOfItsOwnAndOfTheToolkitBitmap)
 {
     const Bytes file = BmpFile(Deep(24));
