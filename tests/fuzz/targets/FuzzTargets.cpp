@@ -29,6 +29,10 @@ const std::vector<FuzzTarget>& FuzzTargets()
         // Plain, repaired, run-length and compressed bitmap files; their fields lie where each
         // kind puts them.
         {"SafetyBitmap", FuzzSafetyBitmap, SafetyBitmapSeeds, {}},
+        // The header's size; the rest of each seed's fields lie where its shape puts them.
+        {"PackedDIB", FuzzPackedDIB, PackedDIBSeeds, {{0, 4}}},
+        {"DIBitmapFile", FuzzDIBitmapFile, DIBitmapFileSeeds, {{2, 4}, {10, 4}, {14, 4}}},
+        {"DIBitmapStored", FuzzDIBitmapStored, DIBitmapStoredSeeds, {}},
     };
     return table;
 }

@@ -38,3 +38,12 @@ std::vector<FuzzSeed> ImageResSeeds();
 // bitmap in place and through a copy, and drawn plainly and transparently.
 void FuzzSafetyBitmap(const uint8_t* data, size_t size);
 std::vector<FuzzSeed> SafetyBitmapSeeds();
+// "PackedDIB": packed DIBs, loaded by the DIB bitmap from a global block as from the clipboard.
+void FuzzPackedDIB(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> PackedDIBSeeds();
+// "DIBitmapFile": bitmap files, read by the DIB bitmap, drawn and written back.
+void FuzzDIBitmapFile(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> DIBitmapFileSeeds();
+// "DIBitmapStored": the DIB bitmap's stored data, in its own shape and the toolkit bitmap's.
+void FuzzDIBitmapStored(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> DIBitmapStoredSeeds();
