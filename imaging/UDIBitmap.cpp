@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imaging/UDrawSupport.h"
 #include "imaging/UGMEMStream.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/Format.h"
@@ -264,8 +265,6 @@ void TDIBitmap::LoadClipboard(UINT format, HANDLE data, HPALETTE)
 
 void StartDIBitmap()
 {
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (::GetVersionExW(&version))
-        defaultUseDIBits = version.dwPlatformId != VER_PLATFORM_WIN32_NT;
+    // IsWinNT answers false when the platform could not be asked: the default stays.
+    defaultUseDIBits = !IsWinNT();
 }

@@ -123,9 +123,9 @@ private:
     bool useDIBits_;
 };
 
-// The unit's start-up step: asks the system for its platform once; on the Windows NT family
-// bitmaps made afterwards blit from a memory device context, elsewhere they draw straight
-// from their pixels. When the question fails the default (straight from the pixels) stays.
+// The unit's start-up step: on the Windows NT family (IsWinNT) bitmaps made afterwards blit
+// from a memory device context; elsewhere, and when the platform is not known, they draw
+// straight from their pixels.
 void StartDIBitmap();
 
 inline constexpr TModuleSteps kDIBitmapSteps{L"UDIBitmap", &StartDIBitmap, nullptr};
