@@ -1,12 +1,11 @@
-// The DIB bitmap's life: its section, canvas, palette, size, copies, clipboard exchange, and
-// the unit's start-up step. Reading and writing are in UDIBitmapStreams.cpp, drawing in
-// UDIBitmapRender.cpp.
+// The DIB bitmap's life: its section, canvas, palette, size, copies and clipboard exchange.
+// Reading and writing are in UDIBitmapStreams.cpp, drawing in UDIBitmapRender.cpp, the
+// start-up step in UDIBitmapPlatform.cpp.
 #include "imaging/UDIBitmap.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "imaging/UDrawSupport.h"
 #include "imaging/UGMEMStream.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/Format.h"
@@ -21,9 +20,6 @@ namespace {
 
 constexpr const wchar_t* SCannotCreateSection = L"cannot create DIBSection(GLE=%d)";
 
-// Set once by StartDIBitmap, before any bitmap exists.
-constinit bool defaultUseDIBits = true;
-
 }  // namespace
 
 HBITMAP TDIBCanvas::GetBitmapHandle()
@@ -33,7 +29,7 @@ HBITMAP TDIBCanvas::GetBitmapHandle()
 
 // ---- life -------------------------------------------------------------------------------
 
-TDIBitmap::TDIBitmap() : info_(std::make_unique<TDIBInfo>()), useDIBits_(defaultUseDIBits)
+TDIBitmap::TDIBitmap() : info_(std::make_unique<TDIBInfo>()), useDIBits_(DefaultUseDIBits())
 {
     BITMAPINFOHEADER& h = info_->header;
     h.biSize = sizeof(BITMAPINFOHEADER);
@@ -47,16 +43,6 @@ TDIBitmap::~TDIBitmap()
     DropImage();
     canvas_.reset();
     info_.reset();
-}
-
-bool TDIBitmap::DefaultUseDIBits()
-{
-    return defaultUseDIBits;
-}
-
-void TDIBitmap::SetDefaultUseDIBits(bool value)
-{
-    defaultUseDIBits = value;
 }
 
 HBITMAP TDIBitmap::Handle()
@@ -259,12 +245,4 @@ void TDIBitmap::LoadClipboard(UINT format, HANDLE data, HPALETTE)
         throw EInvalidGraphic(tkconst::SUnsupportedClipboard);
     TGMEMStream block = TGMEMStream::CreateOnHandle(static_cast<HGLOBAL>(data));
     ReadDIB(block);
-}
-
-// ---- start-up ---------------------------------------------------------------------------
-
-void StartDIBitmap()
-{
-    // IsWinNT answers false when the platform could not be asked: the default stays.
-    defaultUseDIBits = !IsWinNT();
 }
