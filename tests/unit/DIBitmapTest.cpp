@@ -118,7 +118,7 @@ TEST(DIBitmap, ANewBitmapIsEmptyAndWritesNothing)
     EXPECT_EQ(format, UINT(CF_DIB));
     EXPECT_EQ(data, nullptr);
     for (UINT other : {UINT(CF_BITMAP), UINT(CF_DIB)})  // another format, or no data
-        EXPECT_TRUE(FailsWith<EInvalidGraphic>([&] { dib.LoadClipboard(other, other == CF_DIB ? nullptr : data, nullptr); },
+        EXPECT_TRUE(FailsWith<EInvalidGraphic>([&] { dib.LoadClipboard(other, other == CF_DIB ? nullptr : HANDLE(&dib), nullptr); },
                                                tkconst::SUnsupportedClipboard));
 
     const Bytes stored = Written([&](TStream& s) { dib.WriteStored(s); });
