@@ -2,6 +2,7 @@
 
 #include "imaging/UDIBitmap.h"
 #include "imaging/UDrawSupport.h"
+#include "imaging/UPictureEX.h"
 #include "imaging/USafetyBitmap.h"
 #include "toolkit/graphics/GraphicsModule.h"
 
@@ -13,6 +14,7 @@ constexpr TModuleSteps kProgramModules[] = {
     kDrawSupportSteps,
     kDIBitmapSteps,
     kSafetyBitmapSteps,
+    kPictureExSteps,
 };
 
 }  // namespace
