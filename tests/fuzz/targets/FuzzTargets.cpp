@@ -33,6 +33,8 @@ const std::vector<FuzzTarget>& FuzzTargets()
         {"PackedDIB", FuzzPackedDIB, PackedDIBSeeds, {{0, 4}}},
         {"DIBitmapFile", FuzzDIBitmapFile, DIBitmapFileSeeds, {{2, 4}, {10, 4}, {14, 4}}},
         {"DIBitmapStored", FuzzDIBitmapStored, DIBitmapStoredSeeds, {}},
+        // Their fields lie where each seed's header puts them.
+        {"BitmapResource", FuzzBitmapResource, BitmapResourceSeeds, {}},
     };
     return table;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imaging/UDrawSupport.h"
+#include "imaging/UPictureEX.h"
 #include "imaging/USafetyBitmap.h"
 #include "tests/fuzz/targets/Targets.h"
 #include "tests/support/BmpBytes.h"
@@ -146,5 +147,39 @@ std::vector<FuzzSeed> SafetyBitmapSeeds()
         seeds.push_back({file, kHeaderFields});
     for (const FuzzBytes& file : {plain8, shortTable, rle8})
         seeds.push_back({Compressed(file), {{13, 4}}});
+    return seeds;
+}
+
+void FuzzBitmapResource(const uint8_t* data, size_t size)
+{
+    const TGuardedBytes guarded(data, size);
+    try {
+        TPictureEx picture;
+        TResourceImageLoader loader(&picture);
+        TByteViewStream stream(guarded.Bytes(), size);
+        loader.LoadBitmapResource(stream);
+        if (static_cast<long long>(picture.Width()) * picture.Height() > (1 << 24))
+            return;  // only read, as above
+        TBitmap target;
+        target.SetSize(8, 8);
+        target.Canvas().RenderScaled({0, 0, 8, 8}, picture.Graphic());
+    } catch (const Exception&) {
+    }
+}
+
+std::vector<FuzzSeed> BitmapResourceSeeds()
+{
+    BmpSpec masks = Picture(16, 0);
+    masks.compression = BI_BITFIELDS;
+    masks.writeMasks = true;
+    BmpSpec core = Picture(8, 256);
+    core.headerSize = 12;
+    // Info-header size, width, height, bit count, compression, image size and colours used, as a
+    // bitmap resource holds them: without the file header.
+    const std::vector<SizeField> fields = {{0, 4}, {4, 4}, {8, 4}, {14, 2}, {16, 4}, {20, 4}, {32, 4}};
+    std::vector<FuzzSeed> seeds;
+    for (const FuzzBytes& file : {BmpFile(Picture(24, 0)), BmpFile(Picture(8, 20)), BmpFile(Picture(4, 16)),
+                                  BmpFile(masks), BmpFile(core), RunLength(8, 12), RunLength(4, 16)})
+        seeds.push_back({FuzzBytes(file.begin() + 14, file.end()), fields});
     return seeds;
 }

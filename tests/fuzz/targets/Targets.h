@@ -47,3 +47,7 @@ std::vector<FuzzSeed> DIBitmapFileSeeds();
 // "DIBitmapStored": the DIB bitmap's stored data, in its own shape and the toolkit bitmap's.
 void FuzzDIBitmapStored(const uint8_t* data, size_t size);
 std::vector<FuzzSeed> DIBitmapStoredSeeds();
+// "BitmapResource": packed bitmaps as bitmap resources hold them (plain, with bit-field masks,
+// with a core header, run-length), given their file header and read as the loader reads them.
+void FuzzBitmapResource(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> BitmapResourceSeeds();
