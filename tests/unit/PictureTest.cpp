@@ -204,14 +204,15 @@ TEST(Picture, ToolkitGraphicsLoadByTheirExtensions)
         WriteFileContents(folder.File(c.file), std::string(c.bytes.begin(), c.bytes.end()));
         picture.LoadFile(folder.File(c.file));
         ASSERT_NE(picture.Graphic(), nullptr);
-        EXPECT_EQ(&picture.Graphic()->ClassType(), &c.graphicClass);
+        // The class registered last for the extension: a library unit's JPEG class is one.
+        EXPECT_TRUE(picture.Graphic()->InheritsFrom(c.graphicClass)) << picture.Graphic()->ClassName();
         EXPECT_GT(picture.Width(), 0);
         EXPECT_TRUE(picture.Graphic()->SameContent(StoredCopy(picture)->Graphic())) << "stored and read back";
         TPicture empty;
         empty.GraphicOfClass(c.graphicClass);
         EXPECT_TRUE(StoredCopy(empty)->Graphic()->Empty());
     }
-    EXPECT_EQ(&picture.Graphic()->ClassType(), &TJPEGImage::Class);
+    EXPECT_TRUE(picture.Graphic()->InheritsFrom(TJPEGImage::Class));
     TMetafile& metafile = picture.Metafile();
     EXPECT_TRUE(metafile.Empty()) << "the JPEG picture is replaced by an empty metafile";
 }
