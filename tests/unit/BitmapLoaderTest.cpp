@@ -147,13 +147,13 @@ TEST(BitmapLoader, ReadsTheCorpus)
 
 TEST(BitmapLoader, RefusesHostileHeadersAndKeepsTheOldImage)
 {
-    auto patched = [](size_t offset, uint64_t value, int bytes, BmpSpec spec = Deep(24)) {
-        std::vector<uint8_t> f = BmpFile(spec);
+    auto patched = [](size_t offset, uint64_t value, int bytes, BmpSpec form = Deep(24)) {
+        std::vector<uint8_t> f = BmpFile(form);
         Patch(f, offset, value, bytes);
         return f;
     };
-    auto cutTo = [](size_t n, BmpSpec spec = Deep(24)) {
-        std::vector<uint8_t> f = BmpFile(spec);
+    auto cutTo = [](size_t n, BmpSpec form = Deep(24)) {
+        std::vector<uint8_t> f = BmpFile(form);
         f.resize(n);
         return f;
     };

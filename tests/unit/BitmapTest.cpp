@@ -19,9 +19,9 @@ namespace {
 
 constexpr COLORREF kSilver = RGB(192, 192, 192);
 
-void Load(TBitmap& bitmap, const BmpSpec& spec)
+void Load(TBitmap& bitmap, const BmpSpec& form)
 {
-    LoadBmp(bitmap, BmpFile(spec));
+    LoadBmp(bitmap, BmpFile(form));
 }
 
 // Red, green over blue, white.

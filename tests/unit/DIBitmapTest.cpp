@@ -142,7 +142,7 @@ TEST(DIBitmap, ReadsEachShapeAndWritesItBackUncompressed)
 {
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpSpec form;
         uint32_t colorsWritten;
         uint32_t compressionWritten;
         std::vector<COLORREF> shown = kSquare;
@@ -177,7 +177,7 @@ TEST(DIBitmap, ReadsEachShapeAndWritesItBackUncompressed)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TDIBitmap dib;
-        Load(dib, BmpFile(c.spec));
+        Load(dib, BmpFile(c.form));
         const std::vector<COLORREF> shown = Drawn(dib);
         EXPECT_EQ(shown, c.shown);
         const Bytes saved = Written([&](TStream& s) { dib.SaveStream(s); });
@@ -187,7 +187,7 @@ TEST(DIBitmap, ReadsEachShapeAndWritesItBackUncompressed)
         EXPECT_EQ(Le32(saved, 10), 54 + 4 * (masks + c.colorsWritten));
         EXPECT_EQ(Le32(saved, 2), saved.size());
         for (uint32_t i = 0; i < c.colorsWritten; ++i)
-            EXPECT_EQ(std::memcmp(&saved[54 + 4 * i], &c.spec.table[i], 4), 0) << "colour " << i;
+            EXPECT_EQ(std::memcmp(&saved[54 + 4 * i], &c.form.table[i], 4), 0) << "colour " << i;
         TDIBitmap again;
         Load(again, saved);
         EXPECT_EQ(Drawn(again), shown);
@@ -264,19 +264,19 @@ TEST(DIBitmap, BothDrawingMethodsShowTheViewRectUprightAndFallBackToRowsInsideTh
 {
     // 4 x 4 pixels, each of its own colour.
     auto color = [](int x, int y) { return static_cast<COLORREF>(RGB(40 + 60 * x, 40 + 60 * y, 90)); };
-    BmpSpec spec = Deep(24);
-    spec.width = 4;
-    spec.rows.assign(4, {});
+    BmpSpec form = Deep(24);
+    form.width = 4;
+    form.rows.assign(4, {});
     for (int i = 0; i < 16; ++i)
         for (BYTE c : {GetBValue(color(i % 4, i / 4)), GetGValue(color(i % 4, i / 4)), GetRValue(color(i % 4, i / 4))})
-            spec.rows[i / 4].push_back(c);
+            form.rows[i / 4].push_back(c);
     for (bool useDIBits : {true, false})
         for (int height : {4, -4}) {
             SCOPED_TRACE(testing::Message() << "UseDIBits " << useDIBits << ", height " << height);
             const DrawingMethod method(useDIBits);
-            spec.height = height;
+            form.height = height;
             TRefusingDIBitmap dib;
-            Load(dib, BmpFile(spec));
+            Load(dib, BmpFile(form));
             dib.SetViewRect({1, 1, 3, 3});  // the middle, drawn twice as large in one call
             const std::vector<COLORREF> shown = Drawn(dib, 4, 4);
             for (int i = 0; i < 16; ++i)

@@ -29,16 +29,16 @@ BmpSpec Picture(uint16_t bits, uint32_t headerSize = 40)
     return s;
 }
 
-FuzzSeed Seed(const BmpSpec& spec)
+FuzzSeed Seed(const BmpSpec& form)
 {
-    FuzzSeed seed{BmpFile(spec), {}};
-    if (spec.headerSize == 12) {  // width, height, planes, bit count: 16 bits each
+    FuzzSeed seed{BmpFile(form), {}};
+    if (form.headerSize == 12) {  // width, height, planes, bit count: 16 bits each
         seed.fields = {{18, 2}, {20, 2}, {22, 2}, {24, 2}};
     } else {
         seed.fields = {{18, 4}, {22, 4}, {26, 2}, {28, 2}, {30, 4}, {34, 4}, {46, 4}};
-        if (spec.compression == BI_BITFIELDS)
+        if (form.compression == BI_BITFIELDS)
             for (size_t mask = 0; mask < 3; ++mask)
-                seed.fields.push_back({14 + (spec.headerSize >= 52 ? 40 : spec.headerSize) + 4 * mask, 4});
+                seed.fields.push_back({14 + (form.headerSize >= 52 ? 40 : form.headerSize) + 4 * mask, 4});
     }
     return seed;
 }
@@ -75,8 +75,8 @@ std::vector<FuzzSeed> BitmapLoaderSeeds()
     // Every depth, the core header, bit fields in a 40- and a 124-byte header, rows top-down,
     // and a colour table shorter than the depth allows.
     std::vector<FuzzSeed> seeds;
-    for (const BmpSpec& spec : {Picture(1), Picture(4), Picture(8), Picture(24), Picture(32), Picture(8, 12), fields,
+    for (const BmpSpec& form : {Picture(1), Picture(4), Picture(8), Picture(24), Picture(32), Picture(8, 12), fields,
                                 v5, topDown, shortTable})
-        seeds.push_back(Seed(spec));
+        seeds.push_back(Seed(form));
     return seeds;
 }

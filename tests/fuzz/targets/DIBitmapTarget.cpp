@@ -92,13 +92,13 @@ std::vector<BmpSpec> Shapes()
 }
 
 // The size fields of a bitmap file's headers, `at` bytes into the seed.
-std::vector<SizeField> Fields(const BmpSpec& spec, size_t at)
+std::vector<SizeField> Fields(const BmpSpec& form, size_t at)
 {
-    if (spec.headerSize == 12)
+    if (form.headerSize == 12)
         return {{at + 18, 2}, {at + 20, 2}, {at + 22, 2}, {at + 24, 2}};
     std::vector<SizeField> fields = {{at + 18, 4}, {at + 22, 4}, {at + 26, 2}, {at + 28, 2},
                                      {at + 30, 4}, {at + 34, 4}, {at + 46, 4}};
-    if (spec.compression == BI_BITFIELDS)
+    if (form.compression == BI_BITFIELDS)
         for (size_t mask = 0; mask < 3; ++mask)
             fields.push_back({at + 54 + 4 * mask, 4});
     return fields;
@@ -122,10 +122,10 @@ void FuzzPackedDIB(const uint8_t* data, size_t size)
 std::vector<FuzzSeed> PackedDIBSeeds()
 {
     std::vector<FuzzSeed> seeds;
-    for (const BmpSpec& spec : Shapes()) {
-        const FuzzBytes file = BmpFile(spec);
+    for (const BmpSpec& form : Shapes()) {
+        const FuzzBytes file = BmpFile(form);
         FuzzSeed seed{FuzzBytes(file.begin() + 14, file.end()), {}};
-        for (SizeField f : Fields(spec, 0))
+        for (SizeField f : Fields(form, 0))
             seed.fields.push_back({f.offset - 14, f.width});
         seeds.push_back(seed);
     }
@@ -146,8 +146,8 @@ void FuzzDIBitmapFile(const uint8_t* data, size_t size)
 std::vector<FuzzSeed> DIBitmapFileSeeds()
 {
     std::vector<FuzzSeed> seeds;
-    for (const BmpSpec& spec : Shapes())
-        seeds.push_back({BmpFile(spec), Fields(spec, 0)});
+    for (const BmpSpec& form : Shapes())
+        seeds.push_back({BmpFile(form), Fields(form, 0)});
     return seeds;
 }
 
@@ -167,20 +167,20 @@ std::vector<FuzzSeed> DIBitmapStoredSeeds()
     // Its own shape (a file, then ViewRect, here reaching outside the image) and the toolkit
     // bitmap's (a length, then a file).
     std::vector<FuzzSeed> seeds;
-    for (const BmpSpec& spec : {Picture(8), Picture(24), RunLengths(8), Picture(4, 12)}) {
-        FuzzBytes own = BmpFile(spec);
+    for (const BmpSpec& form : {Picture(8), Picture(24), RunLengths(8), Picture(4, 12)}) {
+        FuzzBytes own = BmpFile(form);
         for (uint32_t side : {1u, 0xFFFFFFFEu, 7u, 2u})
             PutLE(own, side, 4);
-        std::vector<SizeField> ownFields = Fields(spec, 0);
+        std::vector<SizeField> ownFields = Fields(form, 0);
         for (size_t i = 0; i < 4; ++i)
             ownFields.push_back({own.size() - 16 + 4 * i, 4});
         seeds.push_back({own, ownFields});
 
         FuzzBytes toolkits;
-        const FuzzBytes file = BmpFile(spec);
+        const FuzzBytes file = BmpFile(form);
         PutLE(toolkits, file.size(), 4);
         toolkits.insert(toolkits.end(), file.begin(), file.end());
-        std::vector<SizeField> toolkitFields = Fields(spec, 4);
+        std::vector<SizeField> toolkitFields = Fields(form, 4);
         toolkitFields.push_back({0, 4});
         seeds.push_back({toolkits, toolkitFields});
     }
