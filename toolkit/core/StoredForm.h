@@ -22,6 +22,7 @@
 //                    4   string     int32 count of UTF-16 units, then the units
 //                    10  binary     int32 byte count, then the bytes
 //                    11  object     properties of the object the property holds
+//                    12  reference  text(name of a component: the root or one the root owns)
 //
 // Reading sets each value through the object's own setter. The components met are marked as
 // loading until the whole form is read; then each runs AfterLoad, in the order they were
@@ -40,7 +41,9 @@
 #include "toolkit/core/Persistent.h"
 #include "toolkit/core/Streams.h"
 
-enum class TStoredKind { Integer, Boolean, String, Binary, Object };
+class TComponent;
+
+enum class TStoredKind { Integer, Boolean, String, Binary, Object, Reference };
 
 // Value tags of the stored form.
 namespace storedtag {
@@ -50,6 +53,7 @@ inline constexpr uint8_t True = 3;
 inline constexpr uint8_t String = 4;
 inline constexpr uint8_t Binary = 10;
 inline constexpr uint8_t Object = 11;
+inline constexpr uint8_t Reference = 12;
 }  // namespace storedtag
 
 // One declared property: how to get and set it, and when it is written.
@@ -70,6 +74,9 @@ struct TStoredProperty {
     bool hasData = false;
     // Object: a sub-object whose own properties are stored inside this one.
     TPersistent* object = nullptr;
+    // Reference: a component held elsewhere, stored by its name; none is not written.
+    std::function<TComponent*()> getReference;
+    std::function<void(TComponent*)> setReference;
 };
 
 // What DeclareStored fills: the object's stored properties in order. A property without a
@@ -92,6 +99,8 @@ public:
                       bool hasData);
     // Null objects are left out.
     void DefineObject(std::wstring name, TPersistent* object);
+    // A reference to a named component; none, or one without a name, is left out.
+    void DefineReference(std::wstring name, std::function<TComponent*()> get, std::function<void(TComponent*)> set);
 
     const std::vector<TStoredProperty>& Properties() const { return properties_; }
     const TStoredProperty* Find(const std::wstring& name) const;

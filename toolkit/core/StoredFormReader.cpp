@@ -49,9 +49,24 @@ private:
     void Properties(TPersistent& object);
     void Value(const TStoredProperty& p, uint8_t tag);
 
+    TComponent* FindComponent(const std::wstring& name) const;
+
     TStream& in_;
+    TComponent* root_ = nullptr;
     std::vector<TComponent*> loading_;
 };
+
+TComponent* TFormReader::FindComponent(const std::wstring& name) const
+{
+    if (!root_ || name.empty())
+        return nullptr;
+    if (root_->Name == name)
+        return root_;
+    for (TComponent* c : root_->Components())
+        if (c->Name == name)
+            return c;
+    return nullptr;
+}
 
 std::wstring TFormReader::Text()
 {
@@ -77,6 +92,7 @@ void TFormReader::Root(TPersistent& root)
         RaiseReadError();
     const std::wstring name = Text();
     auto* component = As<TComponent>(&root);
+    root_ = component;
     try {
         if (component && !name.empty())
             component->Name = name;
@@ -171,6 +187,15 @@ void TFormReader::Value(const TStoredProperty& p, uint8_t tag)
             RaiseReadError();
         Properties(*p.object);
         return;
+    case TStoredKind::Reference: {
+        if (tag != storedtag::Reference)
+            RaiseReadError();
+        TComponent* target = FindComponent(Text());
+        if (!target)
+            RaiseReadError();
+        p.setReference(target);
+        return;
+    }
     }
 }
 

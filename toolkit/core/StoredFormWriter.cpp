@@ -71,6 +71,17 @@ void TFiler::DefineObject(std::wstring name, TPersistent* object)
     properties_.push_back(std::move(p));
 }
 
+void TFiler::DefineReference(std::wstring name, std::function<TComponent*()> get,
+                             std::function<void(TComponent*)> set)
+{
+    TStoredProperty p;
+    p.name = std::move(name);
+    p.kind = TStoredKind::Reference;
+    p.getReference = std::move(get);
+    p.setReference = std::move(set);
+    properties_.push_back(std::move(p));
+}
+
 const TStoredProperty* TFiler::Find(const std::wstring& name) const
 {
     for (const TStoredProperty& p : properties_)
@@ -212,6 +223,19 @@ void TFormWriter::Property(const TStoredProperty& p, const TStoredProperty* inhe
         Text(p.name);
         Byte(storedtag::Object);
         inside.SaveToStream(out_);
+        return;
+    }
+    case TStoredKind::Reference: {
+        auto name = [](const TStoredProperty* q) {
+            const TComponent* c = q->getReference();
+            return c ? c->Name : std::wstring();
+        };
+        const std::wstring v = name(&p);
+        if (v.empty() || (inherited && name(inherited) == v))
+            return;
+        Text(p.name);
+        Byte(storedtag::Reference);
+        Text(v);
         return;
     }
     }
