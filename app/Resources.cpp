@@ -4,6 +4,7 @@
 
 #include "resources/resource_ids.h"
 #include "toolkit/core/Format.h"
+#include "toolkit/core/ResourceText.h"
 
 namespace {
 
@@ -32,14 +33,7 @@ std::unique_ptr<TStream> OpenResource(const wchar_t* type, const std::wstring& n
 
 std::wstring LoadText(int key)
 {
-    // With a buffer length of 0, LoadStringW hands back a pointer to the text inside the
-    // resource (not terminated) and its length, so no text is ever cut to a buffer.
-    const wchar_t* text = nullptr;
-    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), static_cast<UINT>(key),
-                                     reinterpret_cast<wchar_t*>(&text), 0);
-    if (length <= 0 || !text)
-        return std::wstring();
-    return std::wstring(text, static_cast<size_t>(length));
+    return LoadResourceText(::GetModuleHandleW(nullptr), key);
 }
 
 int UpdateMajor() { return g_updateMajor; }
