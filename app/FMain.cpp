@@ -55,7 +55,7 @@ void TfrmMain::PaintWindow(HDC dc)
         logo_->Draw(dc, 0, 0);
 }
 
-HPALETTE TfrmMain::GetPalette()
+HPALETTE TfrmMain::QueryPalette()
 {
     return btnSetup->Glyph().Palette();
 }

@@ -27,7 +27,7 @@ public:
     }
 
     // The 256-colour glyph of the update button is realised with its own palette.
-    HPALETTE GetPalette() override;
+    HPALETTE QueryPalette() override;
 
 protected:
     void PaintWindow(HDC dc) override;

@@ -132,7 +132,7 @@ void TfrmInputPath::BitBtn1Click(TObject*)
         Edit1->SetText(dialog->GetSelectedDir());
 }
 
-HPALETTE TfrmInputPath::GetPalette()
+HPALETTE TfrmInputPath::QueryPalette()
 {
     return BitBtn2->Glyph().Palette();
 }

@@ -26,5 +26,5 @@ public:
     void BitBtn1Click(TObject* sender);
 
     // The 256-colour glyph of "開始" is realised with its own palette.
-    HPALETTE GetPalette() override;
+    HPALETTE QueryPalette() override;
 };

@@ -16,21 +16,31 @@ namespace {
 constexpr const wchar_t* kWindowClass = L"TkWindow";
 constexpr const wchar_t* kControlProp = L"TkControl";
 
-void RegisterWindowClass(WNDPROC proc)
+// Registers the toolkit's window class of this class style once; returns its name. The
+// plain style keeps the plain name.
+std::wstring RegisterWindowClass(const std::wstring& baseName, UINT classStyle, WNDPROC proc)
 {
-    static bool registered = false;
-    if (registered)
-        return;
+    static std::vector<std::wstring> registered;
+    std::wstring name = baseName;
+    if (classStyle != CS_DBLCLKS) {
+        wchar_t suffix[16];
+        ::wsprintfW(suffix, L".%X", classStyle);
+        name += suffix;
+    }
+    if (std::find(registered.begin(), registered.end(), name) != registered.end())
+        return name;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
+    wc.style = classStyle;
     wc.lpfnWndProc = proc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hIcon = ::LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
-    wc.lpszClassName = kWindowClass;
-    ::RegisterClassExW(&wc);
-    registered = true;
+    wc.lpszClassName = name.c_str();
+    if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw EOSError(L"ｳｨﾝﾄﾞｳ ｸﾗｽを登録できません");
+    registered.push_back(name);
+    return name;
 }
 
 }  // namespace
@@ -85,14 +95,19 @@ void TControl::SetBounds(int left, int top, int width, int height)
     if (left == left_ && top == top_ && width == width_ && height == height_)
         return;
     if (!IsWindowed())
-        Invalidate();
+        RequestRepaint();
+    RecordBounds(left, top, width, height);
+    if (!IsWindowed())
+        RequestRepaint();
+    BoundsChanged();
+}
+
+void TControl::RecordBounds(int left, int top, int width, int height)
+{
     left_ = left;
     top_ = top;
     width_ = width;
     height_ = height;
-    if (!IsWindowed())
-        Invalidate();
-    BoundsChanged();
 }
 
 void TControl::SetVisible(bool visible)
@@ -101,6 +116,8 @@ void TControl::SetVisible(bool visible)
         return;
     visible_ = visible;
     VisibleChanged();
+    if (align_ != TAlign::alNone && parent_)
+        parent_->AlignControls();
 }
 
 void TControl::SetEnabled(bool enabled)
@@ -127,7 +144,7 @@ TForm* TControl::ParentForm() const
     return dynamic_cast<TForm*>(const_cast<TControl*>(c));
 }
 
-void TControl::Invalidate()
+void TControl::RequestRepaint()
 {
     if (parent_ && parent_->HandleAllocated()) {
         RECT r = BoundsRect();
@@ -160,9 +177,9 @@ wchar_t TControl::Accelerator() const
     return 0;
 }
 
-void TControl::VisibleChanged() { Invalidate(); }
-void TControl::EnabledChanged() { Invalidate(); }
-void TControl::CaptionChanged() { Invalidate(); }
+void TControl::VisibleChanged() { RequestRepaint(); }
+void TControl::EnabledChanged() { RequestRepaint(); }
+void TControl::CaptionChanged() { RequestRepaint(); }
 
 // ---------------------------------------------------------------------------------------
 // TWinControl
@@ -175,8 +192,6 @@ TWinControl::~TWinControl()
     for (TControl* c : std::vector<TControl*>(controls_))
         c->SetParent(nullptr);
     DestroyHandle();
-    if (brush_)
-        ::DeleteObject(brush_);
 }
 
 void TWinControl::DestroyHandle()
@@ -208,17 +223,21 @@ void TWinControl::InsertControl(TControl* control)
 {
     controls_.push_back(control);
     control->TControl::parent_ = this;
+    if (auto* win = dynamic_cast<TWinControl*>(control); win && win->parentColor_)
+        win->ApplyColor(color_);
+    if (control->Align() != TAlign::alNone)
+        AlignControls();
     if (HandleAllocated()) {
         if (auto* win = dynamic_cast<TWinControl*>(control))
             win->Handle();
         else
-            control->Invalidate();
+            control->RequestRepaint();
     }
 }
 
 void TWinControl::RemoveControl(TControl* control)
 {
-    control->Invalidate();
+    control->RequestRepaint();
     controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
     control->TControl::parent_ = nullptr;
     if (auto* win = dynamic_cast<TWinControl*>(control))
@@ -248,7 +267,7 @@ void TWinControl::CreateWnd()
     TCreateParams p;
     FillWindowParams(p);
     if (p.ownClass)
-        RegisterWindowClass(StaticWndProc);
+        p.className = RegisterWindowClass(p.className, p.classStyle, StaticWndProc);
     HMENU id = (p.style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(NextControlId())) : nullptr;
     HWND wnd = ::CreateWindowExW(p.exStyle, p.className.c_str(), Caption().c_str(), p.style, p.x, p.y, p.width,
                                  p.height, p.parent, id, ::GetModuleHandleW(nullptr), this);
@@ -263,6 +282,20 @@ void TWinControl::CreateWnd()
     ::SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(UiFont()), FALSE);
     AfterCreateWnd();
     CreateChildHandles();
+}
+
+void TWinControl::RecreateWnd()
+{
+    if (!handle_)
+        return;
+    // The new window takes the old one's place in the z-order: under the same sibling.
+    HWND above = ::GetWindow(handle_, GW_HWNDPREV);
+    const bool focused = Focused();
+    DestroyHandle();
+    CreateWnd();
+    ::SetWindowPos(handle_, above ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (focused)
+        ::SetFocus(handle_);
 }
 
 void TWinControl::CreateChildHandles()
@@ -331,17 +364,9 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wparam, LPARAM lparam)
         }
         break;
     case WM_ERASEBKGND:
-        if (own) {
-            if (color_ != clNone) {
-                if (!brush_)
-                    brush_ = ::CreateSolidBrush(color_);
-                RECT r;
-                ::GetClientRect(handle_, &r);
-                ::FillRect(reinterpret_cast<HDC>(wparam), &r, brush_);
-            }
-            return 1;
-        }
-        break;
+        return WMEraseBkgnd(wparam, lparam);
+    case WM_WINDOWPOSCHANGED:
+        return WMWindowPosChanged(wparam, lparam);
     case WM_COMMAND:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
@@ -360,6 +385,12 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_SETFOCUS:
         if (TForm* form = ParentForm(); form && form != this)
             form->FocusChanged(this);
+        if (OnEnter)
+            OnEnter(this);
+        break;
+    case WM_KILLFOCUS:
+        if (OnExit)
+            OnExit(this);
         break;
     case WM_NCDESTROY: {
         LRESULT r = DefaultHandler(message, wparam, lparam);
@@ -376,6 +407,31 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wparam, LPARAM lparam)
         break;
     }
     return DefaultHandler(message, wparam, lparam);
+}
+
+LRESULT TWinControl::WMEraseBkgnd(WPARAM wparam, LPARAM lparam)
+{
+    if (oldProc_)
+        return DefaultHandler(WM_ERASEBKGND, wparam, lparam);
+    if (color_ != clNone) {
+        if (!brush_)
+            brush_.reset(::CreateSolidBrush(ColorToRGB(color_)));
+        RECT r;
+        ::GetClientRect(handle_, &r);
+        ::FillRect(reinterpret_cast<HDC>(wparam), &r, brush_.get());
+    }
+    return 1;
+}
+
+LRESULT TWinControl::WMWindowPosChanged(WPARAM wparam, LPARAM lparam)
+{
+    // A top-level window keeps the bounds it was given: its form sizes it by its client area.
+    const auto& pos = *reinterpret_cast<const WINDOWPOS*>(lparam);
+    if (::GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD) {
+        const bool move = !(pos.flags & SWP_NOMOVE), size = !(pos.flags & SWP_NOSIZE);
+        RecordBounds(move ? pos.x : Left(), move ? pos.y : Top(), size ? pos.cx : Width(), size ? pos.cy : Height());
+    }
+    return DefaultHandler(WM_WINDOWPOSCHANGED, wparam, lparam);
 }
 
 bool TWinControl::RouteMouse(UINT message, WPARAM wparam, LPARAM lparam)
@@ -419,23 +475,16 @@ LRESULT TWinControl::ParentNotify(UINT message, WPARAM, LPARAM lparam, bool& han
     return TRUE;
 }
 
-void TWinControl::SetColor(COLORREF color)
-{
-    if (color_ == color)
-        return;
-    color_ = color;
-    if (brush_) {
-        ::DeleteObject(brush_);
-        brush_ = nullptr;
-    }
-    Invalidate();
-}
-
 void TWinControl::SetBounds(int left, int top, int width, int height)
 {
-    TControl::SetBounds(left, top, width, height);
+    if (left == Left() && top == Top() && width == Width() && height == Height())
+        return;
+    // A child window's bounds are recorded while it moves (WMWindowPosChanged), so its
+    // handlers still see the old ones before that.
     if (handle_)
-        ::MoveWindow(handle_, Left(), Top(), Width(), Height(), TRUE);
+        ::SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    RecordBounds(left, top, width, height);
+    BoundsChanged();
 }
 
 void TWinControl::SetFocus()
@@ -448,7 +497,7 @@ bool TWinControl::Focused() const
     return handle_ && ::GetFocus() == handle_;
 }
 
-void TWinControl::Invalidate()
+void TWinControl::RequestRepaint()
 {
     if (handle_)
         ::InvalidateRect(handle_, nullptr, TRUE);

@@ -46,7 +46,7 @@ void TDirectoryListBox::SetItemHeight(int height)
     itemHeight_ = height;
     if (HandleAllocated()) {
         ::SendMessageW(Handle(), LB_SETITEMHEIGHT, 0, MAKELPARAM(itemHeight_, 0));
-        Invalidate();
+        RequestRepaint();
     }
 }
 
@@ -163,7 +163,7 @@ void TDirectoryListBox::FillList()
         ::SendMessageW(wnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(DisplayText(i).c_str()));
     ::SendMessageW(wnd, LB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
     ::SendMessageW(wnd, WM_SETREDRAW, TRUE, 0);
-    Invalidate();
+    RequestRepaint();
 }
 
 void TDirectoryListBox::UpdateLabel()

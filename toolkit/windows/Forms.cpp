@@ -41,6 +41,7 @@ void TForm::SetClientSize(int width, int height)
 {
     clientWidth_ = width;
     clientHeight_ = height;
+    AlignControls();
     if (!HandleAllocated())
         return;
     TCreateParams p;
@@ -188,7 +189,7 @@ void TForm::FocusChanged(TWinControl* control)
     activeControl_ = control;
     // The default button's frame depends on where the focus is.
     if (defaultButton_ && control != previous)
-        defaultButton_->Invalidate();
+        defaultButton_->RequestRepaint();
 }
 
 LRESULT TForm::WndProc(UINT message, WPARAM wparam, LPARAM lparam)
@@ -212,21 +213,53 @@ LRESULT TForm::WndProc(UINT message, WPARAM wparam, LPARAM lparam)
         }
         break;
     case WM_QUERYNEWPALETTE:
+        return RealizePalettes(true) ? TRUE : FALSE;
     case WM_PALETTECHANGED:
-        if (message == WM_PALETTECHANGED && reinterpret_cast<HWND>(wparam) == Handle())
-            return 0;
-        if (HPALETTE palette = GetPalette()) {
-            WindowDC dc(Handle());
-            PaletteGuard select(dc.get(), palette, message == WM_PALETTECHANGED);
-            if (::RealizePalette(dc.get()) > 0)
-                ::InvalidateRect(Handle(), nullptr, FALSE);
-            return TRUE;
-        }
-        break;
+        if (reinterpret_cast<HWND>(wparam) != Handle())
+            RealizePalettes(false);
+        return 0;
     default:
         break;
     }
     return TWinControl::WndProc(message, wparam, lparam);
+}
+
+namespace {
+// Realises `palette` in the window's device context; repaints the window when that mapped
+// entries anew.
+void RealizeIn(HWND window, HPALETTE palette, bool background)
+{
+    WindowDC dc(window);
+    const PaletteGuard select(dc.get(), palette, background);
+    if (::RealizePalette(dc.get()) > 0)
+        ::InvalidateRect(window, nullptr, FALSE);
+}
+
+bool RealizeControls(TWinControl& parent)
+{
+    bool any = false;
+    for (TControl* c : parent.Controls()) {
+        auto* win = dynamic_cast<TWinControl*>(c);
+        if (!win || !win->HandleAllocated())
+            continue;
+        if (HPALETTE palette = win->QueryPalette()) {
+            RealizeIn(win->Handle(), palette, true);
+            any = true;
+        }
+        any = RealizeControls(*win) || any;
+    }
+    return any;
+}
+}  // namespace
+
+bool TForm::RealizePalettes(bool foreground)
+{
+    if (!HandleAllocated())
+        return false;
+    HPALETTE own = QueryPalette();
+    if (own)
+        RealizeIn(Handle(), own, !foreground);
+    return RealizeControls(*this) || own;
 }
 
 bool TForm::SelectNext(bool backwards)

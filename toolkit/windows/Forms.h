@@ -31,6 +31,7 @@ public:
     void SetClientSize(int width, int height);
     int ClientWidth() const { return clientWidth_; }
     int ClientHeight() const { return clientHeight_; }
+    RECT ClientRect() const override { return {0, 0, clientWidth_, clientHeight_}; }
 
     TFormBorderStyle BorderStyle = TFormBorderStyle::bsDialog;
     unsigned BorderIcons = biSystemMenu;
@@ -58,8 +59,10 @@ public:
     bool DialogKey(const MSG& msg);
     void FocusChanged(TWinControl* control);
 
-    // The palette the form realises for what it shows; none by default.
-    virtual HPALETTE GetPalette() { return nullptr; }
+    // A form realises its own palette (QueryPalette; none by default) when it becomes active
+    // or the system palette changes, then those of its windowed controls, in the background.
+    // False when there was none to realise.
+    bool RealizePalettes(bool foreground);
 
     TNotifyEvent OnCreate;
     TCloseQueryEvent OnCloseQuery;

@@ -246,7 +246,7 @@ void TButton::FillWindowParams(TCreateParams& params)
 
 TBitBtn::TBitBtn(TComponent* owner) : TButtonControl(owner), glyph_(std::make_unique<TBitmap>())
 {
-    glyph_->OnChange = [this](TObject*) { Invalidate(); };
+    glyph_->OnChange = [this](TObject*) { RequestRepaint(); };
 }
 
 void TBitBtn::FillWindowParams(TCreateParams& params)
