@@ -13,5 +13,7 @@
 #define sCannotUpdate     109
 #define sPayloadResName   110
 #define sUnexpectedError  111
+#define sImagePackCount   112
+#define sImagePackRect    113
 
 #define IDI_APPICON       1
