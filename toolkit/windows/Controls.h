@@ -151,6 +151,9 @@ private:
     TComponent* popupMenu_ = nullptr;
 };
 
+// The name of the toolkit's own window class (with a suffix for other class styles).
+inline constexpr const wchar_t* kToolkitWindowClass = L"TkWindow";
+
 // Window-creation parameters a windowed control fills in before its window is made.
 struct TCreateParams {
     std::wstring className;

@@ -54,7 +54,7 @@ void TForm::SetClientSize(int width, int height)
 
 void TForm::FillWindowParams(TCreateParams& params)
 {
-    params.className = L"TkWindow";
+    params.className = kToolkitWindowClass;
     params.ownClass = true;
     params.style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
     if (BorderIcons & biSystemMenu)
