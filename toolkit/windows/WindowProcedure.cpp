@@ -222,9 +222,10 @@ LRESULT TWinControl::WMEraseBkgnd(WPARAM wparam, LPARAM lparam)
 
 LRESULT TWinControl::WMWindowPosChanged(WPARAM wparam, LPARAM lparam)
 {
-    // A top-level window keeps the bounds it was given: its form sizes it by its client area.
+    // A top-level window keeps the bounds it was given (its form sizes it by its client area),
+    // and so does a system control, whose window may differ from them (a combo box's list).
     const auto& pos = *reinterpret_cast<const WINDOWPOS*>(lparam);
-    if (::GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD) {
+    if (!oldProc_ && (::GetWindowLongW(handle_, GWL_STYLE) & WS_CHILD)) {
         const bool move = !(pos.flags & SWP_NOMOVE), size = !(pos.flags & SWP_NOSIZE);
         RecordBounds(move ? pos.x : Left(), move ? pos.y : Top(), size ? pos.cx : Width(), size ? pos.cy : Height());
     }
