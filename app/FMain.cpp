@@ -14,6 +14,12 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
     BorderIcons = biSystemMenu;
     SetClientSize(399, 359);
 
+    // The logo lies under the buttons: its window comes last in the tab order.
+    Image1 = Place<TImageEx>(this, L"Image1", 0, 0, 400, 360);
+    Image1->Brush().SetColor(clWhite);
+    Image1->Brush().SetStyle(TBrushStyle::bsSolid);
+    Image1->SetTabOrder(2);
+
     btnSetup = Place<TBitBtn>(this, L"btnSetup", 52, 278, 114, 43);
     btnSetup->SetCaption(L"アップデート");
     btnSetup->SetDefault(true);
@@ -26,9 +32,18 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner)
     btnAbort->SetTabOrder(0);
     btnAbort->OnClick = [this](TObject* s) { btnAbortClick(s); };
 
-    // The picture is part of the layout: a missing one fails the loading of the window.
-    logo_ = std::make_unique<TBitmap>();
-    logo_->LoadFromResourceName(::GetModuleHandleW(nullptr), L"LOGO");
+    // The pack loads the picture once the layout is complete (its AfterLoad): an "Image.res"
+    // beside the program wins over the program's own LOGO. A picture that cannot be had
+    // fails the building of the window, before the creation handler could catch it.
+    MatrixImagePack1 = new TMatrixImagePack(this);
+    MatrixImagePack1->Name = L"MatrixImagePack1";
+    MatrixImagePack1->ImageLoader().SetResFile(L"Image.res");
+    MatrixImagePack1->ImageLoader().SetResType(L"RT_BITMAP");
+    MatrixImagePack1->ImageLoader().SetResName(L"LOGO");
+
+    Image1->SetImagePack(MatrixImagePack1);
+    Image1->SetImageIndex(0);
+    Image1->SetAutoSize(true);
 
     SetActiveControl(btnSetup);
     OnCreate = [this](TObject* s) { FormCreate(s); };
@@ -43,16 +58,21 @@ void TfrmMain::FormCreate(TObject*)
         SetCaption(ApplicationTitle());
         SetColor(clNone);  // the logo covers the whole client area
         SetButtonGlyph(*btnSetup);
+        FitToLogo();
     } catch (...) {
         Application().HandleCurrentException();
         Application().Terminate();
     }
 }
 
-void TfrmMain::PaintWindow(HDC dc)
+void TfrmMain::FitToLogo()
 {
-    if (logo_)
-        logo_->Draw(dc, 0, 0);
+    // Switching AutoSize on again makes the control take its image's size now; an empty
+    // picture leaves it at 1 x 1.
+    Image1->SetBounds(0, 0, 1, 1);
+    Image1->SetAutoSize(false);
+    Image1->SetAutoSize(true);
+    SetClientSize(Image1->Width(), Image1->Height());
 }
 
 HPALETTE TfrmMain::QueryPalette()

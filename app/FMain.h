@@ -2,7 +2,8 @@
 #pragma once
 #include <memory>
 
-#include "toolkit/graphics/Bitmap.h"
+#include "imaging/UImageEx.h"
+#include "imaging/UMatrixImagePack.h"
 #include "toolkit/windows/Forms.h"
 #include "toolkit/windows/StandardControls.h"
 
@@ -10,8 +11,10 @@ class TfrmMain : public TForm {
 public:
     explicit TfrmMain(TComponent* owner);
 
+    TImageEx* Image1;
     TBitBtn* btnSetup;
     TBitBtn* btnAbort;
+    TMatrixImagePack* MatrixImagePack1;
 
     void FormCreate(TObject* sender);
     void btnSetupClick(TObject* sender);
@@ -29,12 +32,8 @@ public:
     // The 256-colour glyph of the update button is realised with its own palette.
     HPALETTE QueryPalette() override;
 
-protected:
-    void PaintWindow(HDC dc) override;
-
 private:
     void RunUpdateFlow();
-
-    // Stands in for the logo control until it arrives: the LOGO picture painted as it is.
-    std::unique_ptr<TBitmap> logo_;
+    // The window takes the size of the logo, whatever picture it turned out to be.
+    void FitToLogo();
 };
