@@ -1,6 +1,7 @@
 // Drives the real updater through its flow for the README's pictures. At each picture it
 // writes a request ("name x y width height", screen pixels) into the handshake folder and
-// waits until scripts/screenshots.sh has taken the picture and removed the request.
+// waits until scripts/screenshots.sh has taken the picture and removed the request. Given a
+// picture name as well, it takes only the main window under that name and quits.
 #include "tests/support/Driver.h"
 
 #include <windows.h>
@@ -60,10 +61,16 @@ void WaitForIdle(HWND main)
         throw DriverError("the main window did not come back");
 }
 
-void Run(const std::wstring& updaterExe)
+void Run(const std::wstring& updaterExe, const std::string& mainOnly)
 {
     DrivenProcess updater(updaterExe, L"C:\\");
     HWND main = WaitForWindowWithButton(updater, L"アップデート", kWait);
+    if (!mainOnly.empty()) {
+        Shot(mainOnly.c_str(), updater);
+        Click(FindButton(main, L"終了"));
+        updater.WaitForExit(kWait);
+        return;
+    }
     Shot("main-window", updater);
 
     // The update dialog shows only while the file is written, too short for a picture; a
@@ -101,13 +108,14 @@ void Run(const std::wstring& updaterExe)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: doc_shots UPDATER.exe HANDSHAKE_FOLDER\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: doc_shots UPDATER.exe HANDSHAKE_FOLDER [MAIN_WINDOW_PICTURE_NAME]\n");
         return 2;
     }
     g_handshake = argv[2];
     try {
-        Run(argv[1]);
+        const std::wstring name = argc == 4 ? argv[3] : L"";
+        Run(argv[1], std::string(name.begin(), name.end()));
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "doc_shots: %s\n", e.what());
