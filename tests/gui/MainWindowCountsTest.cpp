@@ -12,6 +12,14 @@
 
 namespace {
 
+void Print(const char* what, const GuiCounts& before)
+{
+    const GuiCounts now = CountGuiObjects();
+    std::printf("after %s: GDI objects %ld -> %ld, windows %ld + %ld children -> %ld + %ld\n", what,
+                before.gdiObjects, now.gdiObjects, before.topLevelWindows, before.childWindows, now.topLevelWindows,
+                now.childWindows);
+}
+
 void BuildShowAndClose()
 {
     auto form = std::make_unique<TfrmMain>(nullptr);
@@ -27,7 +35,7 @@ TEST(GuiCounts, AHundredMainWindowsAndAHundredPaintsLeaveTheCountsFlat)
     const GuiLeakCheck check;
     for (int i = 0; i < 100; ++i)
         BuildShowAndClose();
-    std::printf("after 100 main windows: GDI objects %ld -> %ld\n", check.Before().gdiObjects, CountGdiObjects());
+    Print("100 main windows", check.Before());
     EXPECT_EQ(check.Check(), "");
 
     auto form = std::make_unique<TfrmMain>(nullptr);
@@ -36,6 +44,6 @@ TEST(GuiCounts, AHundredMainWindowsAndAHundredPaintsLeaveTheCountsFlat)
     const GuiLeakCheck painting;
     for (int i = 0; i < 100; ++i)
         ::RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    std::printf("after 100 paints: GDI objects %ld -> %ld\n", painting.Before().gdiObjects, CountGdiObjects());
+    Print("100 paints", painting.Before());
     EXPECT_EQ(painting.Check(), "");
 }
