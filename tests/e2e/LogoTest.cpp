@@ -24,17 +24,17 @@ const RECT kButtons[] = {{52, 278, 166, 321}, {236, 278, 350, 321}};  // as laid
 // A bitmap resource's bytes (no file header) of one colour.
 std::vector<BYTE> SolidDib(int width, int height, COLORREF colour)
 {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
+    BmpSpec form;
+    form.width = width;
+    form.height = height;
     std::vector<uint8_t> row(3 * static_cast<size_t>(width));
     for (size_t i = 0; i < row.size(); i += 3) {
         row[i] = GetBValue(colour);
         row[i + 1] = GetGValue(colour);
         row[i + 2] = GetRValue(colour);
     }
-    spec.rows.assign(static_cast<size_t>(height), row);
-    const std::vector<uint8_t> file = BmpFile(spec);
+    form.rows.assign(static_cast<size_t>(height), row);
+    const std::vector<uint8_t> file = BmpFile(form);
     return std::vector<BYTE>(file.begin() + 14, file.end());
 }
 
