@@ -116,44 +116,17 @@ TEST(MatrixImagePack, ACellOfABitmapIsDrawnScaledFromItsOwnPart)
     EXPECT_EQ(page.Canvas().Pixel(35, 17), kWhite);
 }
 
+// Its errors are the loader's; the end-to-end scenarios show them through the real program.
 TEST(MatrixImagePack, LoadsOnceItsOwnersLayoutIsCompleteThenReloadsOnEachChange)
 {
-    const struct {
-        const wchar_t* name;
-        bool autoLoad;
-        std::wstring error;  // of AfterLoad
-        int width;           // of image 0 afterwards
-    } cases[] = {
-        {L"LOGO", true, L"", 400},
-        {L"LOGO", false, L"", 0},
-        {L"NOPE", true, L"NOPE ﾘｿｰｽが見つかりません", 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.name << (c.autoLoad ? "" : ", no AutoLoad"));
-        TComponent owner(nullptr);
-        owner.SetLoading(true);
-        TMatrixImagePack pack(&owner);
-        pack.ImageLoader().SetAutoLoad(c.autoLoad);
-        pack.ImageLoader().SetResType(L"RT_BITMAP");
-        pack.ImageLoader().SetResName(c.name);
-        EXPECT_TRUE(pack.IsEmpty(0)) << "settings alone load nothing";
-        std::wstring error;
-        try {
-            pack.AfterLoad();
-        } catch (const EResNotFound& e) {
-            error = e.Message();
-        }
-        EXPECT_EQ(error, c.error);
-        EXPECT_EQ(pack.GetImageWidth(0), c.width);
-        EXPECT_EQ(pack.ImageLoader().Ready(), c.error.empty());
-    }
-    TMatrixImagePack pack(nullptr);
-    pack.AfterLoad();  // ready, nothing to load yet
-    TPictureEx other;
-    TResourceImageLoader settings(&other);
-    settings.SetResType(L"RT_BITMAP");
-    settings.SetResName(L"LOGO");
-    pack.SetImageLoader(settings);  // copied in, and loaded at once
+    TComponent owner(nullptr);
+    owner.SetLoading(true);
+    TMatrixImagePack pack(&owner);
+    pack.ImageLoader().SetResType(L"RT_BITMAP");
+    pack.ImageLoader().SetResName(L"LOGO");
+    EXPECT_TRUE(pack.IsEmpty(0)) << "settings alone load nothing";
+    pack.AfterLoad();
     EXPECT_EQ(pack.GetImageWidth(0), 400);
-    EXPECT_EQ(other.Graphic(), nullptr) << "the given loader's picture is left alone";
+    pack.ImageLoader().SetResName(L"Button");  // ready now: loaded at once
+    EXPECT_LT(pack.GetImageWidth(0), 400);
 }
