@@ -3,10 +3,13 @@
 #include <cstdint>
 
 #include "resources/resource_ids.h"
+#include "toolkit/core/ByteOrder.h"
 #include "toolkit/core/Format.h"
 #include "toolkit/core/ResourceText.h"
 
 namespace {
+
+using namespace byteorder;
 
 int g_updateMajor = 0;
 int g_updateMinor = 0;
@@ -15,13 +18,6 @@ std::wstring& TargetStorage()
 {
     static std::wstring target;
     return target;
-}
-
-int32_t LittleEndian32(const unsigned char* bytes)
-{
-    const uint32_t value = uint32_t{bytes[0]} | (uint32_t{bytes[1]} << 8) | (uint32_t{bytes[2]} << 16) |
-                           (uint32_t{bytes[3]} << 24);
-    return static_cast<int32_t>(value);
 }
 
 }  // namespace
@@ -52,7 +48,7 @@ void ReadUpdateVersion()
         std::unique_ptr<TStream> stream = OpenResource(RT_RCDATA, LoadText(sVersionResName));
         stream->ReadBuffer(record, sizeof record);
     }
-    SetUpdateVersion(LittleEndian32(record), LittleEndian32(record + 4));
+    SetUpdateVersion(S32(record), S32(record + 4));
 }
 
 std::wstring FormatTitle()

@@ -9,32 +9,18 @@
 
 #include "imaging/UDIBitmap.h"
 #include "imaging/UDIBitmapRunLengths.h"
+#include "toolkit/core/ByteOrder.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/graphics/DibSections.h"
 
 namespace {
 
+using namespace byteorder;
+
 [[noreturn]] void RaiseInvalidBitmap()
 {
     throw EInvalidGraphic(tkconst::SInvalidBitmap);
-}
-
-uint16_t U16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t U32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void Put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 long long Remaining(TStream& stream)

@@ -8,6 +8,7 @@
 
 #include "imaging/UResStream.h"
 #include "imaging/USafetyBitmap.h"
+#include "toolkit/core/ByteOrder.h"
 #include "toolkit/core/StoredForm.h"
 #include "toolkit/graphics/Icon.h"
 #include "toolkit/graphics/Metafile.h"
@@ -20,6 +21,8 @@ constinit const TClass TSafetyJPEGImage::Class{L"TSafetyJPEGImage", &TJPEGImage:
 constinit const TClass TResourceImageLoader::Class{L"TResourceImageLoader", &TPersistent::Class, nullptr};
 
 namespace {
+
+using namespace byteorder;
 
 constexpr long long kFileHeaderSize = 14;
 
@@ -37,22 +40,6 @@ private:
     T& place_;
     T saved_;
 };
-
-uint32_t U32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-uint16_t U16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-void PutU32(uint8_t* p, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 // Bytes of info header, colour table and masks in front of the pixels of a packed bitmap.
 // What a truncated header does not tell counts as absent: the reader reports such a bitmap.
@@ -163,9 +150,9 @@ void MakeBitmapFile(TStream& packed, TMemoryStream& file)
     const long long bitsOffset = std::min(kFileHeaderSize + PixelOffset(bytes + kFileHeaderSize, size), fileSize);
     bytes[0] = 'B';
     bytes[1] = 'M';
-    PutU32(bytes + 2, static_cast<uint32_t>(std::min<long long>(fileSize, UINT32_MAX)));
-    PutU32(bytes + 6, 0);
-    PutU32(bytes + 10, static_cast<uint32_t>(std::min<long long>(bitsOffset, UINT32_MAX)));
+    Put32(bytes + 2, static_cast<uint32_t>(std::min<long long>(fileSize, UINT32_MAX)));
+    Put32(bytes + 6, 0);
+    Put32(bytes + 10, static_cast<uint32_t>(std::min<long long>(bitsOffset, UINT32_MAX)));
     file.SetPosition(0);
 }
 

@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "toolkit/core/ByteOrder.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/Format.h"
 #include "toolkit/core/HandleOwners.h"
@@ -12,16 +13,13 @@
 
 namespace {
 
+using namespace byteorder;
+
 constexpr long long kSizeFields = 8;  // D and H
 
 long long RoundUp4(long long n)
 {
     return (n + 3) & ~3LL;
-}
-
-uint32_t U32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
 [[noreturn]] void RaiseReadError()

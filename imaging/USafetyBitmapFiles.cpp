@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/USafetyBitmap.h"
+#include "toolkit/core/ByteOrder.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/HandleOwners.h"
 #include "toolkit/core/ToolkitTexts.h"
@@ -13,21 +14,11 @@
 
 namespace {
 
+using namespace byteorder;
+
 constexpr int kBitsOffsetAt = 10;
 constexpr int kSizeImageAt = 34;
 constexpr int kColorsUsedAt = 46;
-
-uint32_t U32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void Put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 [[noreturn]] void RaiseInvalidBitmap()
 {

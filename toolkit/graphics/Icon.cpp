@@ -1,5 +1,6 @@
 #include "toolkit/graphics/Icon.h"
 
+#include "toolkit/core/ByteOrder.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/graphics/Canvas.h"
@@ -9,6 +10,8 @@ constinit const TClass TIcon::Class{L"TIcon", &TGraphic::Class, &MakeInstance<TI
 
 namespace {
 
+using namespace byteorder;
+
 constexpr size_t kHeaderBytes = 6;
 constexpr size_t kEntryBytes = 16;
 // The largest checked image (256 x 256 at 32 bits with its mask and a full colour table) is
@@ -16,16 +19,6 @@ constexpr size_t kEntryBytes = 16;
 // and nothing is allocated for it.
 constexpr uint32_t kMaxImageBytes = 1024 * 1024;
 constexpr uint32_t kMaxImageOffset = 64 * 1024;
-
-uint16_t U16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t U32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 // Sides of an image the system may be given, or false. The info header's height counts the
 // colour pixels and the mask below them.

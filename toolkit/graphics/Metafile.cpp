@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "toolkit/core/ByteOrder.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/graphics/Canvas.h"
@@ -13,31 +14,13 @@ constinit const TClass TMetafile::Class{L"TMetafile", &TGraphic::Class, &MakeIns
 
 namespace {
 
+using namespace byteorder;
+
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr size_t kPlaceableBytes = 22;
 constexpr size_t kWindowsHeaderBytes = 18;
 constexpr size_t kEnhancedHeaderBytes = 88;  // the first version of the header; later ones are longer
 constexpr int kMaxSide = 32767;
-
-uint16_t U16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-int16_t S16(const uint8_t* p)
-{
-    return static_cast<int16_t>(U16(p));
-}
-
-uint32_t U32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-int32_t S32(const uint8_t* p)
-{
-    return static_cast<int32_t>(U32(p));
-}
 
 int ScreenResolution(int index)
 {

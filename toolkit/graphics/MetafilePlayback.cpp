@@ -6,7 +6,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "toolkit/core/ByteOrder.h"
+
 namespace {
+
+using namespace byteorder;
 
 constexpr long long kReach = 65536;
 constexpr DWORD kSmallTextOut = 108;
@@ -14,16 +18,6 @@ constexpr DWORD kSmallTextOut = 108;
 LONG Clamped(long long value)
 {
     return static_cast<LONG>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
-}
-
-int32_t S32(const uint8_t* p)
-{
-    return static_cast<int32_t>(uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
-}
-
-int16_t S16(const uint8_t* p)
-{
-    return static_cast<int16_t>(p[0] | p[1] << 8);
 }
 
 struct Player {

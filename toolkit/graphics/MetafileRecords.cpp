@@ -4,24 +4,17 @@
 
 #include <vector>
 
+#include "toolkit/core/ByteOrder.h"
 #include "toolkit/graphics/DibSections.h"
 
 namespace {
+
+using namespace byteorder;
 
 // Record types and text options the platform headers do not all name.
 constexpr uint32_t kDrawEscape = 105, kExtEscape = 106, kSmallTextOut = 108, kNamedEscape = 110,
                    kSetLinkedUfis = 119;
 constexpr uint32_t kNoRect = 0x100, kSmallChars = 0x200;
-
-uint16_t U16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t U32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 bool Inside(uint64_t offset, uint64_t count, uint64_t size)
 {
