@@ -36,9 +36,9 @@ public:
         // process id in it keeps two updaters at work on one folder apart.
         const size_t cut = target.find_last_of(L"\\/:");
         const std::wstring folder = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
-        const std::wstring stem = folder + L"~su" + std::to_wstring(::GetCurrentProcessId()) + L"-";
+        const std::wstring stem = folder + Format(L"~su%d-", {static_cast<long long>(::GetCurrentProcessId())});
         for (unsigned attempt = 0; attempt < 1000; ++attempt) {
-            std::wstring path = PlatformPath(stem + std::to_wstring(attempt) + L".tmp");
+            std::wstring path = PlatformPath(stem + Format(L"%d.tmp", {static_cast<long long>(attempt)}));
             unique_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                              FILE_ATTRIBUTE_NORMAL, nullptr));
             if (file) {

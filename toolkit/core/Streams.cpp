@@ -322,7 +322,7 @@ namespace {
 std::wstring ResourceNameText(const wchar_t* name)
 {
     if (IS_INTRESOURCE(name))
-        return L"#" + std::to_wstring(static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(name)));
+        return Format(L"#%d", {static_cast<long long>(reinterpret_cast<std::uintptr_t>(name))});
     return name;
 }
 
