@@ -156,3 +156,19 @@ private:
     HDC dc_;
     HPALETTE old_;
 };
+
+// A critical section, re-entered by the thread that holds it. The standard recursive mutex
+// of this runtime reports failure through std::system_error, which links the library's
+// whole narrow string into the program; a critical section cannot fail once made.
+class CriticalSection {
+public:
+    CriticalSection() { ::InitializeCriticalSection(&section_); }
+    ~CriticalSection() { ::DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    void Enter() { ::EnterCriticalSection(&section_); }
+    void Leave() { ::LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};

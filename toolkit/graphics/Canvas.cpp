@@ -147,14 +147,14 @@ void TCanvas::RenderScaled(const RECT& rect, TGraphic* graphic)
 
 void TCanvas::Lock()
 {
-    lock_.lock();
+    lock_.Enter();
     ++lockCount_;
 }
 
 void TCanvas::Unlock()
 {
     --lockCount_;
-    lock_.unlock();
+    lock_.Leave();
 }
 
 void TCanvas::NotifyChanged()

@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "toolkit/core/HandleOwners.h"
 #include "toolkit/core/Persistent.h"
 #include "toolkit/graphics/Colors.h"
 #include "toolkit/graphics/DrawingTools.h"
@@ -94,6 +94,6 @@ private:
     HGDIOBJ oldPen_ = nullptr;
     HGDIOBJ oldBrush_ = nullptr;
     DWORD copyMode_ = SRCCOPY;
-    std::recursive_mutex lock_;
+    CriticalSection lock_;
     int lockCount_ = 0;
 };
