@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, once; quick when everything is there.
-#   packages: MinGW-w64 cross compilers, zlib for MinGW, Wine, Xvfb, fonts, ImageMagick, GoogleTest
+#   packages: MinGW-w64 cross compilers, zlib for MinGW, Wine, Xvfb, fonts, ImageMagick, GoogleTest,
+#             osslsigncode and openssl for signing
 #   libjpeg for MinGW, built from Debian's source package into a cache (scripts/setup-libjpeg.sh)
-#   the build's own Wine prefix with Japanese font substitutes
+#   the build's own Wine prefix with Japanese font substitutes (not with --no-wine-prefix)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils
-          fonts-ipafont-gothic fonts-wine imagemagick googletest cmake ninja-build python3 dpkg-dev)
+          fonts-ipafont-gothic fonts-wine imagemagick googletest cmake ninja-build python3 dpkg-dev
+          osslsigncode openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -21,6 +23,7 @@ if ((${#missing[@]})); then
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 bash "$root/scripts/setup-libjpeg.sh"
+[ "${1:-}" = --no-wine-prefix ] && exit 0
 
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/.soranote-ready-2" ]; then
