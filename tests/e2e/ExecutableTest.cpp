@@ -1,5 +1,9 @@
 // The built SoranoteUpdater.exe as a file: what its import table makes the loader search for
-// before the first line of our code runs, and what its manifest asks of Windows.
+// before the first line of our code runs, and what its manifest asks of Windows; the same of
+// the release build's exe (tests/release/release-build.sh), which must also carry no symbols,
+// carry its signature and still update.
+#include "tests/e2e/UpdateFlow.h"
+#include "tests/support/HostPath.h"
 #include "tests/support/ResourceEdit.h"
 #include "tests/support/Sandbox.h"
 #include "toolkit/core/HandleOwners.h"
@@ -23,17 +27,26 @@ public:
         if (dos.e_magic != IMAGE_DOS_SIGNATURE || At<DWORD>(dos.e_lfanew) != IMAGE_NT_SIGNATURE)
             throw std::runtime_error("not a PE file");
         const size_t fileHeader = static_cast<size_t>(dos.e_lfanew) + 4;
-        const auto file = At<IMAGE_FILE_HEADER>(fileHeader);
+        file_ = At<IMAGE_FILE_HEADER>(fileHeader);
         const size_t optional = fileHeader + sizeof(IMAGE_FILE_HEADER);
         optional_ = At<IMAGE_OPTIONAL_HEADER64>(optional);
         if (optional_.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC)
             throw std::runtime_error("not a 64-bit image");
-        const size_t sections = optional + file.SizeOfOptionalHeader;
-        for (WORD i = 0; i < file.NumberOfSections; ++i)
+        const size_t sections = optional + file_.SizeOfOptionalHeader;
+        for (WORD i = 0; i < file_.NumberOfSections; ++i)
             sections_.push_back(At<IMAGE_SECTION_HEADER>(sections + i * sizeof(IMAGE_SECTION_HEADER)));
     }
 
+    const IMAGE_FILE_HEADER& FileHeader() const { return file_; }
     const IMAGE_DATA_DIRECTORY& Directory(int index) const { return optional_.DataDirectory[index]; }
+    std::vector<std::string> SectionNames() const
+    {
+        std::vector<std::string> names;
+        for (const auto& s : sections_)
+            names.emplace_back(reinterpret_cast<const char*>(s.Name), strnlen(reinterpret_cast<const char*>(s.Name), 8));
+        return names;
+    }
+    size_t FileSize() const { return bytes_.size(); }
 
     template <typename T>
     T AtRva(DWORD rva) const
@@ -72,6 +85,7 @@ private:
     }
 
     std::vector<BYTE> bytes_;
+    IMAGE_FILE_HEADER file_{};
     IMAGE_OPTIONAL_HEADER64 optional_{};
     std::vector<IMAGE_SECTION_HEADER> sections_;
 };
@@ -146,24 +160,74 @@ std::string Squeezed(const std::string& xml)
     return out;
 }
 
-TEST(Executable, ImportsOnlyDllsThatAreNeverSearchedForBesideIt)
+void ExpectOnlySystemImports(const std::wstring& exe)
 {
-    const std::set<std::string> dlls = ImportedDlls(PeFile(ReadFileBytes(UpdaterExe())));
+    const std::set<std::string> dlls = ImportedDlls(PeFile(ReadFileBytes(exe)));
     ASSERT_TRUE(dlls.count("kernel32.dll")) << "the import table was not read";
     for (const std::string& dll : dlls)
         EXPECT_TRUE(AlwaysFromTheSystem(dll))
             << dll << " would be looked for in the program's folder first; load it from System32 at run time";
 }
 
-TEST(Executable, ManifestAsksForAdministratorGdiScalingAndCommonControls6)
+void ExpectManifestAsksForAdministratorGdiScalingAndCommonControls6(const std::wstring& exe)
 {
-    const std::string manifest = Squeezed(Manifest(UpdaterExe()));
+    const std::string manifest = Squeezed(Manifest(exe));
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
     const size_t scaling = manifest.find("<gdiScaling");
     ASSERT_NE(scaling, std::string::npos);
     EXPECT_EQ(manifest.compare(manifest.find('>', scaling) + 1, 4, "true"), 0) << "gdiScaling is not true";
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
               std::string::npos);
+}
+
+std::wstring ReleaseExe()
+{
+    return HostPath(RELEASE_EXE);
+}
+
+TEST(Executable, ImportsOnlyDllsThatAreNeverSearchedForBesideIt)
+{
+    ExpectOnlySystemImports(UpdaterExe());
+}
+
+TEST(Executable, ManifestAsksForAdministratorGdiScalingAndCommonControls6)
+{
+    ExpectManifestAsksForAdministratorGdiScalingAndCommonControls6(UpdaterExe());
+}
+
+TEST(ReleaseExecutable, ImportsOnlyDllsThatAreNeverSearchedForBesideIt)
+{
+    ExpectOnlySystemImports(ReleaseExe());
+}
+
+TEST(ReleaseExecutable, ManifestAsksForAdministratorGdiScalingAndCommonControls6)
+{
+    ExpectManifestAsksForAdministratorGdiScalingAndCommonControls6(ReleaseExe());
+}
+
+TEST(ReleaseExecutable, CarriesNoSymbolsAndEndsWithItsSignature)
+{
+    const PeFile pe(ReadFileBytes(ReleaseExe()));
+    EXPECT_EQ(pe.FileHeader().PointerToSymbolTable, 0u);
+    EXPECT_EQ(pe.FileHeader().NumberOfSymbols, 0u);
+    for (const std::string& name : pe.SectionNames())
+        EXPECT_NE(name.rfind(".debug", 0), 0u) << name;
+    // The certificate table's address is a file offset; it is the last thing in the file.
+    const auto& certificates = pe.Directory(IMAGE_DIRECTORY_ENTRY_SECURITY);
+    ASSERT_GT(certificates.Size, 0u) << "not signed";
+    EXPECT_EQ(size_t{certificates.VirtualAddress} + certificates.Size, pe.FileSize());
+}
+
+// The signed release exe, started as a user starts it, replaces an older installation.
+using ReleaseUpdateFlow = UpdateFlow;
+
+TEST_F(ReleaseUpdateFlow, SignedExeReplacesAnOlderInstallation)
+{
+    Start(VersionNumbers{1, 0, 0, 0}, ReleaseExe());
+    Click(FindButton(OpenFolderDialog(), kBegin));
+    EXPECT_EQ(NextMessage(), kSucceeded);
+    EXPECT_EQ(updater_->WaitForExit(kStep), 0u);
+    EXPECT_TRUE(ReadFileBytes(sandbox_.Target()) == InflatedPayload()) << "Soranote.exe is not the payload";
 }
 
 }  // namespace
