@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The release build of SoranoteUpdater.exe: smallest code, unused code left out at link time,
+# The release build of SoranoteUpdater.exe: code optimised for size,
 # no symbols, the same bytes from the same sources. Prints the exe's size, the payload's size,
 # the program's own weight with what takes it (scripts/weight.py) and the SHA-256.
 #
