@@ -4,6 +4,12 @@
 
 #include "toolkit/core/ModuleSteps.h"
 
-// Every unit with start-up or end steps, in the order they start (they end in reverse).
-// main runs it through TRunningModules before the first window and after the last.
+// The updater's units with start-up or end steps, in the order they start (they end in
+// reverse). main runs it through TRunningModules before the first window and after the last.
+// The JPEG picture formats are not among them: the updater's one picture is a bitmap, and
+// their steps alone would link the whole JPEG decoder into it.
 std::span<const TModuleSteps> ProgramModules();
+
+// Every unit of the toolkit and the image library with steps, JPEG included, in the same
+// order: for the tests, the mutation runner and the long loops, which use the whole library.
+std::span<const TModuleSteps> LibraryModules();

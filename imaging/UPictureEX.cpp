@@ -9,14 +9,16 @@
 #include "imaging/UResStream.h"
 #include "imaging/USafetyBitmap.h"
 #include "toolkit/core/ByteOrder.h"
+#include "toolkit/core/Detach.h"
 #include "toolkit/core/StoredForm.h"
 #include "toolkit/graphics/Icon.h"
 #include "toolkit/graphics/Metafile.h"
 #include "toolkit/graphics/PictureFormats.h"
 
 constinit const TClass TPictureEx::Class{L"TPictureEx", &TPicture::Class, &MakeInstance<TPictureEx>};
-constinit const TClass TSafetyJPEGImage::Class{L"TSafetyJPEGImage", &TJPEGImage::Class,
-                                               &MakeInstance<TSafetyJPEGImage>};
+// Set by the unit's start-up step (UPictureEXJpeg.cpp), which alone links the JPEG decoder.
+void (*TResourceImageLoader::loadJpeg_)(TPicture& picture, TStream& stream) = nullptr;
+
 // Made only for a picture, so there is no factory.
 constinit const TClass TResourceImageLoader::Class{L"TResourceImageLoader", &TPersistent::Class, nullptr};
 
@@ -25,21 +27,6 @@ namespace {
 using namespace byteorder;
 
 constexpr long long kFileHeaderSize = 14;
-
-// Takes a value out of its place (leaving it empty) and puts it back when it goes, on every
-// path.
-template <typename T>
-class TDetach {
-public:
-    explicit TDetach(T& place) : place_(place), saved_(std::exchange(place, T{})) {}
-    ~TDetach() { place_ = std::move(saved_); }
-    TDetach(const TDetach&) = delete;
-    TDetach& operator=(const TDetach&) = delete;
-
-private:
-    T& place_;
-    T saved_;
-};
 
 // Bytes of info header, colour table and masks in front of the pixels of a packed bitmap.
 // What a truncated header does not tell counts as absent: the reader reports such a bitmap.
@@ -115,22 +102,6 @@ TSafetyBitmap& EnsureSafetyBitmap(TPicture& picture)
         picture.SetGraphic(&fresh);
     }
     return static_cast<TSafetyBitmap&>(*picture.Graphic());
-}
-
-TJPEGImage& EnsureJPEG(TPicture& picture)
-{
-    if (!As<TJPEGImage>(picture.Graphic())) {
-        TDetach<TNotifyEvent> onChange(picture.OnChange);
-        TSafetyJPEGImage fresh;
-        picture.SetGraphic(&fresh);
-    }
-    return static_cast<TJPEGImage&>(*picture.Graphic());
-}
-
-void TSafetyJPEGImage::Render(TCanvas& canvas, const RECT& rect)
-{
-    TDetach<TNotifyEvent> onChange(OnChange);
-    TJPEGImage::Render(canvas, rect);
 }
 
 // Bitmap resources
@@ -241,24 +212,11 @@ void TResourceImageLoader::Load()
             picture_->Icon().LoadStream(stream);
         else if (SameText(resType_, L"METAFILE"))
             picture_->Metafile().LoadStream(stream);
-        else if (SameText(resType_, L"JPEG"))
-            EnsureJPEG(*picture_).LoadStream(stream);
+        else if (SameText(resType_, L"JPEG") && loadJpeg_)
+            loadJpeg_(*picture_, stream);
         else
             handled = false;
     }
     if (handled)
         picture_->loadedFromResource_ = true;
-}
-
-// Unit steps
-
-void StartPictureEx()
-{
-    RegisterFileFormat(L"JPG", L"JPEG Image", TSafetyJPEGImage::Class);
-    RegisterFileFormat(L"JPEG", L"JPEG Image", TSafetyJPEGImage::Class);
-}
-
-void EndPictureEx()
-{
-    UnregisterGraphicClass(TSafetyJPEGImage::Class);
 }

@@ -79,8 +79,8 @@ using TResourceLoadEvent = std::function<void(TStream& stream, bool& handled)>;
 //
 // What into: a bitmap becomes a TSafetyBitmap (an existing one is reloaded); an icon an icon,
 // read as icon-file data; type "METAFILE" a metafile and type "JPEG" (both in any case) a
-// JPEG graphic (an existing one stays). Other types load nothing and raise nothing, unless
-// OnLoad handles them.
+// JPEG graphic (an existing one stays; only while the unit's steps below have started). Other
+// types load nothing and raise nothing, unless OnLoad handles them.
 //
 // When: Load loads now. Otherwise a real change of ResFile, ResType or ResName (exact,
 // case-sensitive comparison), or taking another loader's settings, reloads at once while
@@ -129,7 +129,15 @@ public:
     void LoadBitmapResource(TStream& stream);
 
 private:
+    friend void StartPictureEx();
+    friend void EndPictureEx();
+
     void ChangeSetting(std::wstring& field, const std::wstring& value);
+
+    // How type "JPEG" loads, put in place by the unit's start-up step: a program that does not
+    // run it (the updater, whose one picture is a bitmap) links no JPEG decoder, and "JPEG"
+    // then loads nothing, as any type the loader does not know.
+    static void (*loadJpeg_)(TPicture& picture, TStream& stream);
 
     TPictureEx* picture_;
     std::wstring resFile_;
@@ -141,7 +149,8 @@ private:
 
 // Enters TSafetyJPEGImage in the picture formats for "jpg" and "jpeg" ("JPEG Image"), after
 // the toolkit's and the safety bitmap's entries, so JPEG files and stored pictures of the
-// class read through it; the end step removes every entry of the class.
+// class read through it, and lets the resource image loader load type "JPEG"; the end step
+// undoes both.
 void StartPictureEx();
 void EndPictureEx();
 

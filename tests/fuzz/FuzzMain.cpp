@@ -115,7 +115,7 @@ int Main(int argc, wchar_t** argv)
 int wmain(int argc, wchar_t** argv)
 {
     // The readers run as in the program: after the units' start-up steps (picture formats).
-    TRunningModules modules(ProgramModules());
+    TRunningModules modules(LibraryModules());
     if (IsFuzzBatchCommand(argc, argv))
         return RunFuzzBatch(FuzzTargets(), argc, argv);
     try {

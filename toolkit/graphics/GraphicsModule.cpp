@@ -2,7 +2,6 @@
 
 #include "toolkit/graphics/Bitmap.h"
 #include "toolkit/graphics/Icon.h"
-#include "toolkit/graphics/JpegImage.h"
 #include "toolkit/graphics/Metafile.h"
 #include "toolkit/graphics/PictureFormats.h"
 
@@ -12,13 +11,10 @@ void StartToolkitGraphics()
     RegisterFileFormat(L"ico", L"Icons", TIcon::Class);
     RegisterFileFormat(L"emf", L"Enhanced Metafiles", TMetafile::Class);
     RegisterFileFormat(L"wmf", L"Metafiles", TMetafile::Class);
-    RegisterFileFormat(L"jpg", L"JPEG Image", TJPEGImage::Class);
-    RegisterFileFormat(L"jpeg", L"JPEG Image", TJPEGImage::Class);
 }
 
 void EndToolkitGraphics()
 {
-    UnregisterGraphicClass(TJPEGImage::Class);
     UnregisterGraphicClass(TMetafile::Class);
     UnregisterGraphicClass(TIcon::Class);
     UnregisterGraphicClass(TBitmap::Class);

@@ -7,6 +7,6 @@
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
-    TRunningModules modules(ProgramModules());
+    TRunningModules modules(LibraryModules());
     return RUN_ALL_TESTS();
 }
