@@ -18,6 +18,7 @@ BENCHES = {
     "update_bench": ("update", ["start to replaced file / uncompress + write + flush",
                                 "the same with the update dialog on the screen"]),
     "startup_bench": ("start-up", ["start to visible window / a bare Win32 window"]),
+    "repaint_bench": ("repaint", ["main window invalidated and painted / a plain blit of the logo"]),
     "safety_bitmap_bench": ("transparent drawing", ["logo drawn transparently / two plain StretchBlt calls",
                                                     "first transparent drawing / a warm one",
                                                     "loading the logo as CBM / as plain BMP"]),
