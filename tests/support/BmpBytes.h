@@ -50,6 +50,27 @@ inline void PutLE(std::vector<uint8_t>& out, uint64_t value, int bytes)
         out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
+// A 5 x 3 picture of that depth (rows of 5 pixels need padding at every depth).
+inline BmpSpec SmallPicture(uint16_t bits, uint32_t headerSize = 40)
+{
+    BmpSpec s;
+    s.headerSize = headerSize;
+    s.bitCount = bits;
+    s.width = 5;
+    s.height = 3;
+    const size_t rowBytes = (5 * bits + 7) / 8;
+    for (int y = 0; y < 3; ++y) {
+        std::vector<uint8_t> row(rowBytes);
+        for (size_t i = 0; i < rowBytes; ++i)
+            row[i] = static_cast<uint8_t>(i * 37 + y * 11);
+        s.rows.push_back(row);
+    }
+    if (bits <= 8)
+        for (int i = 0; i < (1 << bits); ++i)
+            s.table.push_back({static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 3), 0});
+    return s;
+}
+
 inline std::vector<uint8_t> BmpPixels(const BmpSpec& s)
 {
     std::vector<uint8_t> pixels;

@@ -8,27 +8,6 @@
 
 namespace {
 
-// A 5 x 3 picture of that depth (rows of 5 pixels need padding at every depth).
-BmpSpec Picture(uint16_t bits, uint32_t headerSize = 40)
-{
-    BmpSpec s;
-    s.headerSize = headerSize;
-    s.bitCount = bits;
-    s.width = 5;
-    s.height = 3;
-    const size_t rowBytes = (5 * bits + 7) / 8;
-    for (int y = 0; y < 3; ++y) {
-        std::vector<uint8_t> row(rowBytes);
-        for (size_t i = 0; i < rowBytes; ++i)
-            row[i] = static_cast<uint8_t>(i * 37 + y * 11);
-        s.rows.push_back(row);
-    }
-    if (bits <= 8)
-        for (int i = 0; i < (1 << bits); ++i)
-            s.table.push_back({static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 3), 0});
-    return s;
-}
-
 FuzzSeed Seed(const BmpSpec& form)
 {
     FuzzSeed seed{BmpFile(form), {}};
@@ -62,20 +41,20 @@ void FuzzBitmapLoader(const uint8_t* data, size_t size)
 
 std::vector<FuzzSeed> BitmapLoaderSeeds()
 {
-    BmpSpec fields = Picture(16);
+    BmpSpec fields = SmallPicture(16);
     fields.compression = BI_BITFIELDS;
     fields.writeMasks = true;
     fields.masks[0] = 0xF800, fields.masks[1] = 0x07E0, fields.masks[2] = 0x001F;
     BmpSpec v5 = fields;
     v5.headerSize = 124;
-    BmpSpec topDown = Picture(24);
+    BmpSpec topDown = SmallPicture(24);
     topDown.height = -3;
-    BmpSpec shortTable = Picture(8);
+    BmpSpec shortTable = SmallPicture(8);
     shortTable.table.resize(20);
     // Every depth, the core header, bit fields in a 40- and a 124-byte header, rows top-down,
     // and a colour table shorter than the depth allows.
     std::vector<FuzzSeed> seeds;
-    for (const BmpSpec& form : {Picture(1), Picture(4), Picture(8), Picture(24), Picture(32), Picture(8, 12), fields,
+    for (const BmpSpec& form : {SmallPicture(1), SmallPicture(4), SmallPicture(8), SmallPicture(24), SmallPicture(32), SmallPicture(8, 12), fields,
                                 v5, topDown, shortTable})
         seeds.push_back(Seed(form));
     return seeds;

@@ -40,31 +40,10 @@ void Exercise(TDIBitmap& dib)
     copy->Render(target.Canvas(), {-2, 1, 9, 6});
 }
 
-// 5 x 3 pixels of that depth (rows of 5 pixels need padding at every depth).
-BmpSpec Picture(uint16_t bits, uint32_t headerSize = 40)
-{
-    BmpSpec s;
-    s.headerSize = headerSize;
-    s.bitCount = bits;
-    s.width = 5;
-    s.height = 3;
-    const size_t rowBytes = (5 * bits + 7) / 8;
-    for (int y = 0; y < 3; ++y) {
-        std::vector<uint8_t> row(rowBytes);
-        for (size_t i = 0; i < rowBytes; ++i)
-            row[i] = static_cast<uint8_t>(i * 37 + y * 11);
-        s.rows.push_back(row);
-    }
-    if (bits <= 8)
-        for (int i = 0; i < (1 << bits); ++i)
-            s.table.push_back({static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 3), 0});
-    return s;
-}
-
 // Run-length pixels of 5 x 3: encoded runs, an absolute run, a delta, ends of line and image.
 BmpSpec RunLengths(uint16_t bits)
 {
-    BmpSpec s = Picture(bits);
+    BmpSpec s = SmallPicture(bits);
     s.compression = bits == 8 ? BI_RLE8 : BI_RLE4;
     s.rows = {bits == 8 ? std::vector<uint8_t>{0, 3, 1, 2, 3, 0, 2, 4, 0, 0, 5, 1, 0, 0, 0, 2, 2, 0, 3, 2, 0, 1}
                         : std::vector<uint8_t>{0, 4, 0x12, 0x34, 1, 5, 0, 0, 5, 0x67, 0, 0, 0, 2, 1, 0, 4, 0x89, 0, 1}};
@@ -74,20 +53,20 @@ BmpSpec RunLengths(uint16_t bits)
 // Every shape the reader takes, as bitmap files.
 std::vector<BmpSpec> Shapes()
 {
-    BmpSpec fields = Picture(16);
+    BmpSpec fields = SmallPicture(16);
     fields.compression = BI_BITFIELDS;
     fields.writeMasks = true;
     fields.masks[0] = 0xF800, fields.masks[1] = 0x07E0, fields.masks[2] = 0x001F;
-    BmpSpec v5 = Picture(32, 124);
+    BmpSpec v5 = SmallPicture(32, 124);
     v5.compression = BI_BITFIELDS;
     v5.masks[0] = 0xFF0000, v5.masks[1] = 0xFF00, v5.masks[2] = 0xFF;
-    BmpSpec topDown = Picture(24);
+    BmpSpec topDown = SmallPicture(24);
     topDown.height = -3;
-    BmpSpec named = Picture(24);
-    named.table = Picture(4).table;
-    BmpSpec shortTable = Picture(8, 108);
+    BmpSpec named = SmallPicture(24);
+    named.table = SmallPicture(4).table;
+    BmpSpec shortTable = SmallPicture(8, 108);
     shortTable.table.resize(20);
-    return {Picture(1), Picture(4), Picture(8), Picture(24), Picture(32), Picture(4, 12), Picture(8, 12),
+    return {SmallPicture(1), SmallPicture(4), SmallPicture(8), SmallPicture(24), SmallPicture(32), SmallPicture(4, 12), SmallPicture(8, 12),
             fields, v5, topDown, named, shortTable, RunLengths(8), RunLengths(4)};
 }
 
@@ -167,7 +146,7 @@ std::vector<FuzzSeed> DIBitmapStoredSeeds()
     // Its own shape (a file, then ViewRect, here reaching outside the image) and the toolkit
     // bitmap's (a length, then a file).
     std::vector<FuzzSeed> seeds;
-    for (const BmpSpec& form : {Picture(8), Picture(24), RunLengths(8), Picture(4, 12)}) {
+    for (const BmpSpec& form : {SmallPicture(8), SmallPicture(24), RunLengths(8), SmallPicture(4, 12)}) {
         FuzzBytes own = BmpFile(form);
         for (uint32_t side : {1u, 0xFFFFFFFEu, 7u, 2u})
             PutLE(own, side, 4);
