@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, once; quick when everything is there.
 #   packages: MinGW-w64 cross compilers, zlib for MinGW, Wine, Xvfb, fonts, ImageMagick, GoogleTest,
-#             osslsigncode and openssl for signing
+#             osslsigncode and openssl for signing, pefile to read the payload's version
+#   the oldest osslsigncode of the machine's Debian suite beside the installed one (for the tests)
 #   libjpeg for MinGW, built from Debian's source package into a cache (scripts/setup-libjpeg.sh)
 #   the build's own Wine prefix with Japanese font substitutes (not with --no-wine-prefix)
 set -euo pipefail
@@ -11,7 +12,7 @@ build=${BUILD_DIR:-$root/build}
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils
           fonts-ipafont-gothic fonts-wine imagemagick googletest cmake ninja-build python3 dpkg-dev
-          osslsigncode openssl)
+          osslsigncode openssl python3-pefile binutils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -21,6 +22,21 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+# The release is signed with whichever osslsigncode is installed; the tests sign with the oldest
+# one Debian's suite has as well (Debian 12: 2.5), unpacked into the cache without installing it.
+cache=${SORANOTE_CACHE:-$HOME/.cache/soranote}
+oldest=$(apt-cache madison osslsigncode 2>/dev/null | awk -F' *[|] *' '$3 ~ /Packages$/ {print $2}' | sort -V | head -1)
+if [ -n "$oldest" ] && [ "$oldest" != "$(dpkg-query -W -f='${Version}' osslsigncode)" ] &&
+   [ ! -x "$cache/osslsigncode-$oldest/usr/bin/osslsigncode" ]; then
+  echo "setup: unpacking osslsigncode $oldest into $cache/osslsigncode-$oldest"
+  mkdir -p "$cache"
+  fetch=$(mktemp -d)
+  # (apt's own user cannot write into a private temporary folder, and says so: only shown on failure)
+  (cd "$fetch" && apt-get download -q "osslsigncode=$oldest" >download.log 2>&1 &&
+   dpkg -x osslsigncode_*.deb "$cache/osslsigncode-$oldest") ||
+    { cat "$fetch/download.log" >&2; rm -rf "$fetch"; exit 1; }
+  rm -rf "$fetch"
 fi
 bash "$root/scripts/setup-libjpeg.sh"
 [ "${1:-}" = --no-wine-prefix ] && exit 0
