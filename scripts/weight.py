@@ -27,8 +27,9 @@ GROUPS = [  # (name, test on the archive or object file name)
     ("libstdc++", lambda f: f in ("libstdc++.a", "libsupc++.a")),
     ("libjpeg", lambda f: f == "libjpeg.a"),
     ("zlib", lambda f: f == "libz.a"),
-    ("C runtime start-up, libgcc, winpthreads",
-     lambda f: f in ("libmingw32.a", "libmingwex.a", "libmsvcrt.a", "libgcc.a", "libgcc_eh.a", "libpthread.a")
+    ("C runtime start-up, libgcc, winpthreads, stack protector",
+     lambda f: f in ("libmingw32.a", "libmingwex.a", "libmsvcrt.a", "libgcc.a", "libgcc_eh.a", "libpthread.a",
+                     "libssp.a", "libssp_nonshared.a")
      or f.startswith("crt")),
 ]
 
