@@ -1,7 +1,8 @@
 // The built SoranoteUpdater.exe as a file: what its import table makes the loader search for
-// before the first line of our code runs, and what its manifest asks of Windows; the same of
-// the release build's exe (tests/release/release-build.sh), which must also carry no symbols,
-// carry its signature and still update.
+// before the first line of our code runs, what its manifest and its header ask of Windows, and
+// the version it carries and shows; the same of the release build's exe
+// (tests/release/release-build.sh, carrying a stand-in 2.1.3.0), which must also carry no
+// symbols, carry its signature and still update.
 #include "tests/e2e/UpdateFlow.h"
 #include "tests/support/HostPath.h"
 #include "tests/support/ResourceEdit.h"
@@ -9,6 +10,8 @@
 #include "toolkit/core/HandleOwners.h"
 
 #include <gtest/gtest.h>
+
+#include <winver.h>
 
 #include <algorithm>
 #include <cstring>
@@ -38,6 +41,7 @@ public:
     }
 
     const IMAGE_FILE_HEADER& FileHeader() const { return file_; }
+    WORD DllCharacteristics() const { return optional_.DllCharacteristics; }
     const IMAGE_DATA_DIRECTORY& Directory(int index) const { return optional_.DataDirectory[index]; }
     std::vector<std::string> SectionNames() const
     {
@@ -180,10 +184,60 @@ void ExpectManifestAsksForAdministratorGdiScalingAndCommonControls6(const std::w
               std::string::npos);
 }
 
+// Relocatable to a random address with high-entropy addresses (ASLR), and data never
+// executable (DEP), asked for by the header, with the relocations that ASLR needs.
+void ExpectAslrHighEntropyAndDep(const std::wstring& exe)
+{
+    const PeFile pe(ReadFileBytes(exe));
+    for (const WORD flag : {IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA,
+                            IMAGE_DLLCHARACTERISTICS_NX_COMPAT})
+        EXPECT_TRUE(pe.DllCharacteristics() & flag) << std::hex << "0x" << flag << " is off";
+    EXPECT_GT(pe.Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u) << "no relocations";
+}
+
+// What the exe says of its version, read through the platform as Explorer reads it: its update
+// version record and its own version resource, all from the one payload it carries.
+void ExpectVersion(const std::wstring& exe, int major, int composite, const VersionNumbers& own)
+{
+    unique_hmodule module(LoadLibraryExW(exe.c_str(), nullptr,
+                                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(module);
+    HRSRC info = FindResourceW(module.get(), L"UPDATEVERSION", MAKEINTRESOURCEW(10));
+    ASSERT_TRUE(info);
+    ASSERT_EQ(SizeofResource(module.get(), info), 8u);
+    int record[2];
+    std::memcpy(record, LockResource(LoadResource(module.get(), info)), sizeof record);
+    EXPECT_EQ(record[0], major);
+    EXPECT_EQ(record[1], composite);
+
+    std::vector<BYTE> data(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+    void* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", &value, &length));
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    const DWORD ms = MAKELONG(own.minor, own.major), ls = MAKELONG(own.build, own.release);
+    EXPECT_EQ(fixed->dwFileVersionMS, ms);
+    EXPECT_EQ(fixed->dwFileVersionLS, ls);
+    EXPECT_EQ(fixed->dwProductVersionMS, ms);
+    EXPECT_EQ(fixed->dwProductVersionLS, ls);
+    const std::wstring dotted = std::to_wstring(own.major) + L"." + std::to_wstring(own.minor) + L"." +
+                                std::to_wstring(own.release) + L"." + std::to_wstring(own.build);
+    for (const wchar_t* key :
+         {L"\\StringFileInfo\\041104B0\\FileVersion", L"\\StringFileInfo\\041104B0\\ProductVersion"}) {
+        ASSERT_TRUE(VerQueryValueW(data.data(), key, &value, &length)) << key;
+        EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(value)), dotted) << key;
+    }
+}
+
 std::wstring ReleaseExe()
 {
     return HostPath(RELEASE_EXE);
 }
+
+const std::wstring kReleaseTitle = L"ソラノート2.013アップデーター";
+const std::wstring kNoUpdateNeeded = L"お使いのソラノートは、アップデートの必要がありません";
 
 TEST(Executable, ImportsOnlyDllsThatAreNeverSearchedForBesideIt)
 {
@@ -193,6 +247,27 @@ TEST(Executable, ImportsOnlyDllsThatAreNeverSearchedForBesideIt)
 TEST(Executable, ManifestAsksForAdministratorGdiScalingAndCommonControls6)
 {
     ExpectManifestAsksForAdministratorGdiScalingAndCommonControls6(UpdaterExe());
+}
+
+TEST(Executable, AsksForAslrHighEntropyAddressesAndDep)
+{
+    ExpectAslrHighEntropyAndDep(UpdaterExe());
+}
+
+// The default build carries the stand-in 1.0.1.0.
+TEST(Executable, VersionRecordAndOwnVersionAreThePayloads)
+{
+    ExpectVersion(UpdaterExe(), 1, 1, VersionNumbers{1, 0, 1, 0});
+}
+
+TEST(ReleaseExecutable, AsksForAslrHighEntropyAddressesAndDep)
+{
+    ExpectAslrHighEntropyAndDep(ReleaseExe());
+}
+
+TEST(ReleaseExecutable, VersionRecordAndOwnVersionAreThePayloads)
+{
+    ExpectVersion(ReleaseExe(), 2, 13, VersionNumbers{2, 1, 3, 0});
 }
 
 TEST(ReleaseExecutable, ImportsOnlyDllsThatAreNeverSearchedForBesideIt)
@@ -218,16 +293,23 @@ TEST(ReleaseExecutable, CarriesNoSymbolsAndEndsWithItsSignature)
     EXPECT_EQ(size_t{certificates.VirtualAddress} + certificates.Size, pe.FileSize());
 }
 
-// The signed release exe, started as a user starts it, replaces an older installation.
+// The signed release exe, started as a user starts it, shows the payload's version, replaces
+// an older installation with its payload, and then finds nothing to update.
 using ReleaseUpdateFlow = UpdateFlow;
 
-TEST_F(ReleaseUpdateFlow, SignedExeReplacesAnOlderInstallation)
+TEST_F(ReleaseUpdateFlow, UpdatesAnInstalled212AndThenNeedsNoUpdate)
 {
-    Start(VersionNumbers{1, 0, 0, 0}, ReleaseExe());
+    title_ = kReleaseTitle;
+    Start(VersionNumbers{2, 1, 2, 0}, ReleaseExe());
     Click(FindButton(OpenFolderDialog(), kBegin));
     EXPECT_EQ(NextMessage(), kSucceeded);
     EXPECT_EQ(updater_->WaitForExit(kStep), 0u);
-    EXPECT_TRUE(ReadFileBytes(sandbox_.Target()) == InflatedPayload()) << "Soranote.exe is not the payload";
+    EXPECT_TRUE(ReadFileBytes(sandbox_.Target()) == ReadFileBytes(HostPath(RELEASE_PAYLOAD)))
+        << "Soranote.exe is not the payload";
+
+    StartOnly(ReleaseExe());
+    Click(FindButton(OpenFolderDialog(), kBegin));
+    EXPECT_EQ(NextMessage(), kNoUpdateNeeded);
 }
 
 }  // namespace

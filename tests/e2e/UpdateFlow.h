@@ -42,7 +42,7 @@ protected:
             installedBytes_ = ReadFileBytes(sandbox_.Target());
         updater_ = std::make_unique<DrivenProcess>(exe, workFolder.empty() ? sandbox_.Folder() : workFolder);
         main_ = WaitForWindowWithButton(*updater_, kUpdate, kStart);
-        EXPECT_EQ(WindowText(main_), kTitle);
+        EXPECT_EQ(WindowText(main_), title_);
     }
 
     // "アップデート": the install-folder dialog comes up.
@@ -56,7 +56,7 @@ protected:
     std::wstring NextMessage()
     {
         const MessageBoxSeen box = AnswerMessageBox(*updater_, kStep);
-        EXPECT_EQ(box.caption, kTitle);
+        EXPECT_EQ(box.caption, title_);
         return box.text;
     }
 
@@ -83,6 +83,7 @@ protected:
         EXPECT_EQ(sandbox_.Files(), files);
     }
 
+    std::wstring title_ = kTitle;  // of the updater started
     Sandbox sandbox_;
     std::vector<BYTE> installedBytes_;
     std::unique_ptr<DrivenProcess> updater_;
