@@ -12,7 +12,8 @@ build=${BUILD_DIR:-$root/build}
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils
           fonts-ipafont-gothic fonts-wine imagemagick googletest cmake ninja-build python3 dpkg-dev
-          osslsigncode openssl python3-pefile binutils)
+          osslsigncode openssl python3-pefile binutils
+          g++-mingw-w64-i686-posix)  # the 32-bit stand-in product of the tests
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -2,6 +2,7 @@
 
 #include <winver.h>
 
+#include "target/PeImage.h"
 #include "target/Pathutil.h"
 #include "toolkit/core/HandleOwners.h"
 
@@ -90,18 +91,30 @@ void TFileVer::SetFileName(std::wstring name)
     fileName_ = std::move(name);
     versionData_.clear();
     versionData_.shrink_to_fit();
+    ownRead_ = false;
 }
 
 bool TFileVer::LoadVersionData()
 {
     if (!versionData_.empty())
         return true;
-    const VersionApi& api = VersionApi::Get();
-    if (!api.Loaded())
-        return false;
     // Never a bare name: the version functions would look that up along the DLL search order
     // (the updater's own folder first), not in the current folder as every other file access.
     const std::wstring path = PlatformPath(AbsolutePath(fileName_));
+    if (path.rfind(L"\\\\?\\", 0) == 0) {
+        // The version functions open the file through the loader, which is not documented to
+        // take the "\\?\" form that a path of MAX_PATH characters or more needs; so such a
+        // file's version resource is read from the file here. (Wine's take any length.)
+        std::optional<std::vector<BYTE>> data = ReadVersionResource(path);
+        if (!data || data->empty())
+            return false;
+        versionData_ = std::move(*data);
+        ownRead_ = true;
+        return true;
+    }
+    const VersionApi& api = VersionApi::Get();
+    if (!api.Loaded())
+        return false;
     const DWORD size = api.InfoSize(path.c_str());
     if (size == 0)
         return false;
@@ -109,6 +122,7 @@ bool TFileVer::LoadVersionData()
     if (!api.Info(path.c_str(), size, data.data()))
         return false;
     versionData_ = std::move(data);
+    ownRead_ = false;
     return true;
 }
 
@@ -116,6 +130,8 @@ const VS_FIXEDFILEINFO* TFileVer::FixedInfo()
 {
     if (!LoadVersionData())
         return nullptr;
+    if (ownRead_)
+        return FixedVersionBlock(versionData_);
     void* value = nullptr;
     UINT length = 0;
     if (!VersionApi::Get().Query(versionData_.data(), L"\\", &value, &length))

@@ -29,6 +29,7 @@ public:
 
 private:
     std::vector<BYTE> versionData_;  // empty: nothing held
+    bool ownRead_ = false;           // read from the file here, not by the version functions
     std::wstring fileName_;
 };
 

@@ -8,6 +8,7 @@
 #include "app/Resources.h"
 #include "resources/resource_ids.h"
 #include "toolkit/core/HandleOwners.h"
+#include "update/PayloadMachine.h"
 
 namespace {
 
@@ -18,9 +19,22 @@ constexpr DWORD kInstallDirChars = 256;
 // "%ProgramFiles%" expands into MAX_PATH + 1 characters at most.
 constexpr DWORD kProgramFilesChars = MAX_PATH + 1;
 
-const wchar_t kProgramFilesVariable[] = L"%ProgramFiles%";
 const wchar_t kCurrentVersionKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
-const wchar_t kProgramFilesDirValue[] = L"ProgramFilesDir";
+
+// The names of the program-files folder a product of this machine type installs in. WOW64
+// gives a 32-bit program on 64-bit Windows the "(x86)" folder under the plain names, and that
+// is where a 32-bit product's installer puts it; the updater is a 64-bit program, to which the
+// plain names give the 64-bit folder, so for a 32-bit product it asks for the "(x86)" ones.
+struct ProgramFilesNames {
+    const wchar_t* variable;
+    const wchar_t* value;
+};
+ProgramFilesNames NamesFor(WORD machine)
+{
+    if (machine == IMAGE_FILE_MACHINE_I386)
+        return {L"%ProgramFiles(x86)%", L"ProgramFilesDir (x86)"};
+    return {L"%ProgramFiles%", L"ProgramFilesDir"};
+}
 
 // Text up to its first zero character, never beyond `chars`.
 std::wstring UpToZero(const wchar_t* text, size_t chars)
@@ -41,33 +55,33 @@ bool QueryInstallDirKey(std::wstring& folder)
     return true;
 }
 
-bool ExpandProgramFiles(std::wstring& folder)
+bool ExpandProgramFiles(const wchar_t* variable, std::wstring& folder)
 {
     std::vector<wchar_t> buffer(kProgramFilesChars, L'\0');
-    const DWORD needed = ::ExpandEnvironmentStringsW(kProgramFilesVariable, buffer.data(), kProgramFilesChars);
+    const DWORD needed = ::ExpandEnvironmentStringsW(variable, buffer.data(), kProgramFilesChars);
     if (needed == 0 || needed > kProgramFilesChars)
         return false;
     std::wstring expanded = UpToZero(buffer.data(), kProgramFilesChars);
-    if (expanded == kProgramFilesVariable)
+    if (expanded == variable)
         return false;
     folder = expanded;
     return true;
 }
 
-std::wstring ReadProgramFilesDir()
+std::wstring ReadProgramFilesDir(const wchar_t* value)
 {
     unique_hkey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return std::wstring();
     DWORD type = 0;
     DWORD bytes = 0;
-    if (::RegQueryValueExW(key.get(), kProgramFilesDirValue, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+    if (::RegQueryValueExW(key.get(), value, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return std::wstring();
     // Read in full, with a spare zero character behind whatever the value holds.
     std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
     DWORD size = bytes;
-    if (::RegQueryValueExW(key.get(), kProgramFilesDirValue, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+    if (::RegQueryValueExW(key.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
                            &size) != ERROR_SUCCESS ||
         size > bytes)
         return std::wstring();
@@ -76,12 +90,19 @@ std::wstring ReadProgramFilesDir()
 
 }  // namespace
 
+std::wstring ProgramFilesFolder(WORD machine)
+{
+    const ProgramFilesNames names = NamesFor(machine);
+    std::wstring folder;
+    if (ExpandProgramFiles(names.variable, folder))
+        return folder;
+    return ReadProgramFilesDir(names.value);
+}
+
 std::wstring ProgramFilesFolder()
 {
-    std::wstring folder;
-    if (ExpandProgramFiles(folder))
-        return folder;
-    return ReadProgramFilesDir();
+    // A payload that tells nothing is taken for the updater's own kind, a 64-bit program.
+    return ProgramFilesFolder(OwnPayloadMachine().value_or(IMAGE_FILE_MACHINE_AMD64));
 }
 
 std::wstring DefaultInstallFolder()

@@ -121,12 +121,10 @@ void TfrmDoUpdate::DoUpdate()
 
 void TfrmDoUpdate::ShowStep(int step)
 {
-    // No message is handled until the update is over, so the step must reach the screen now.
-    // The bar redraws itself on a new position; what a change of range left unpainted is
-    // painted here, once the new position is set.
+    // No message is handled until the update is over, so the step must reach the screen now,
+    // also where a themed bar would slide it in on a timer that never gets to run.
     ProgressBar1->SetMax(3);
-    ProgressBar1->SetPosition(step);
-    ::UpdateWindow(ProgressBar1->Handle());
+    ProgressBar1->ShowPosition(step);
 }
 
 void TfrmDoUpdate::ApplicationException(TObject*, const Exception& error)

@@ -58,19 +58,26 @@ std::optional<FileIdentity> ReadFileIdentity(const std::wstring& path, const std
     return identity;
 }
 
-void GiveFileIdentity(const FileIdentity& identity, HANDLE file, const std::wstring& path,
-                      const std::wstring& target)
+void GiveFileIdentity(const FileIdentity& identity, HANDLE file, const std::wstring& target)
 {
-    if (!::SetFileTime(file, &identity.created, nullptr, nullptr))
+    // Everything through the handle, whose rights were granted when this process created the
+    // file: an open by path is checked against the file's DACL of the moment, and the old
+    // file's may grant no more than reading.
+    FILE_BASIC_INFO basic{};  // times left 0 are not changed
+    basic.CreationTime.LowPart = identity.created.dwLowDateTime;
+    basic.CreationTime.HighPart = static_cast<LONG>(identity.created.dwHighDateTime);
+    basic.FileAttributes = (identity.attributes & kCarriedAttributes) | FILE_ATTRIBUTE_ARCHIVE;
+    if (!::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic))
         CannotCreate(target);
-    if (!identity.security.empty()) {
-        auto* descriptor = const_cast<BYTE*>(identity.security.data());
-        if (!::SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor))
-            CannotCreate(target);
-        // Taking another's ownership needs a privilege a user seldom holds; the new file then
-        // stays this process's own, with the old file's access rules.
-        ::SetFileSecurityW(path.c_str(), kOwnerAndGroup, descriptor);
-    }
-    if (!::SetFileAttributesW(path.c_str(), (identity.attributes & kCarriedAttributes) | FILE_ATTRIBUTE_ARCHIVE))
+    if (identity.security.empty())
+        return;
+    // The handle twin of SetFileSecurityW (both end in NtSetSecurityObject); the descriptor
+    // already holds the ACEs the folder passes on, so nothing is to be inherited anew.
+    auto* descriptor = const_cast<BYTE*>(identity.security.data());
+    // Taking another's ownership needs a privilege a user seldom holds; the new file then
+    // stays this process's own, with the old file's access rules.
+    ::SetKernelObjectSecurity(file, kOwnerAndGroup, descriptor);
+    // Last, so nothing done to the file afterwards could be checked against it.
+    if (!::SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, descriptor))
         CannotCreate(target);
 }

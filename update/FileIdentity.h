@@ -20,9 +20,9 @@ struct FileIdentity {
 // cannot be read.
 std::optional<FileIdentity> ReadFileIdentity(const std::wstring& path, const std::wstring& target);
 
-// Gives `identity` to the file at `path`, open as `file` for writing. The archive bit is always
-// set, since the content is new. Owner and group are given where the process may; the
-// attributes, the creation time and the DACL must all take, or this fails with EFCreateError
-// naming `target`.
-void GiveFileIdentity(const FileIdentity& identity, HANDLE file, const std::wstring& path,
-                      const std::wstring& target);
+// Gives `identity` to the file open as `file`, through that handle alone: attributes and
+// creation time, then owner and group where the process may, then the DACL. The archive bit is
+// always set, since the content is new. The handle needs FILE_WRITE_ATTRIBUTES, WRITE_DAC and,
+// for the owner, WRITE_OWNER. Fails with EFCreateError naming `target` when the attributes, the
+// creation time or the DACL do not take.
+void GiveFileIdentity(const FileIdentity& identity, HANDLE file, const std::wstring& target);

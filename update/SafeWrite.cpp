@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "target/Pathutil.h"
 #include "toolkit/core/Errors.h"
@@ -26,8 +29,13 @@ TReplaceProbe& Probe()
     throw EFCreateError(Format(tkconst::SFCreateError, {target}));
 }
 
-// A new file beside the target, deleted again unless Commit() is called once it has taken
-// the target's place.
+// What this process does to its temporary file after creating it: write it, give it the old
+// file's attributes, times, owner and DACL, rename it over the target, or delete it on failure.
+// Rights held by the handle stay whatever DACL the file is given meanwhile.
+constexpr DWORD kTempAccess = GENERIC_WRITE | DELETE | WRITE_DAC | WRITE_OWNER;
+
+// A new file beside the target, open for all that is done to it until it has taken the
+// target's place; deleted again through its handle if it never does.
 class TempFile {
 public:
     explicit TempFile(const std::wstring& target)
@@ -39,8 +47,7 @@ public:
         const std::wstring stem = folder + Format(L"~su%d-", {static_cast<long long>(::GetCurrentProcessId())});
         for (unsigned attempt = 0; attempt < 1000; ++attempt) {
             std::wstring path = PlatformPath(stem + Format(L"%d.tmp", {static_cast<long long>(attempt)}));
-            unique_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+            unique_handle file(Create(path));
             if (file) {
                 path_ = std::move(path);
                 file_ = std::move(file);
@@ -54,11 +61,14 @@ public:
 
     ~TempFile()
     {
-        file_.reset();
-        if (!committed_) {
-            // It may carry the old file's read-only bit by now.
-            ::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-            ::DeleteFileW(path_.c_str());
+        if (!committed_ && file_) {
+            // It may carry the old file's read-only bit by now, which a deletion refuses.
+            FILE_BASIC_INFO basic{};
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+            ::SetFileInformationByHandle(file_.get(), FileBasicInfo, &basic, sizeof basic);
+            FILE_DISPOSITION_INFO disposition{};
+            disposition.DeleteFile = TRUE;
+            ::SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition, sizeof disposition);
         }
     }
 
@@ -67,10 +77,35 @@ public:
 
     const std::wstring& Path() const { return path_; }
     HANDLE Handle() const { return file_.get(); }
-    void Close() { file_.reset(); }
-    void Commit() { committed_ = true; }
+    // The temporary file takes `to`'s place in one step; on failure GetLastError() says why.
+    bool RenameOver(const std::wstring& to)
+    {
+        std::vector<BYTE> buffer(offsetof(FILE_RENAME_INFO, FileName) + (to.size() + 1) * sizeof(wchar_t));
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        info->ReplaceIfExists = TRUE;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = static_cast<DWORD>(to.size() * sizeof(wchar_t));
+        std::memcpy(info->FileName, to.c_str(), (to.size() + 1) * sizeof(wchar_t));
+        if (!::SetFileInformationByHandle(file_.get(), FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
+            return false;
+        committed_ = true;
+        return true;
+    }
 
 private:
+    static HANDLE Create(const std::wstring& path)
+    {
+        // The creator of a file is granted the rights it asks for whatever the new file's DACL
+        // says; should a system refuse the right to give the file away, the owner is the one
+        // thing given up.
+        for (const DWORD access : {kTempAccess, kTempAccess & ~static_cast<DWORD>(WRITE_OWNER)}) {
+            HANDLE file = ::CreateFileW(path.c_str(), access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_ACCESS_DENIED)
+                return file;
+        }
+        return INVALID_HANDLE_VALUE;
+    }
+
     std::wstring path_;
     unique_handle file_;
     bool committed_ = false;
@@ -80,12 +115,12 @@ private:
 // for good; a second updater checking its version, or a scanner looking at the file, only for
 // a moment, and would otherwise fail an update that is sound. So the rename is tried again
 // for up to about a second before the failure counts.
-bool MoveIntoPlace(const std::wstring& from, const std::wstring& to)
+bool MoveIntoPlace(TempFile& temp, const std::wstring& to)
 {
     constexpr int kRetries = 20;
     constexpr DWORD kPauseMs = 50;
     for (int attempt = 0;; ++attempt) {
-        if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (temp.RenameOver(to))
             return true;
         const DWORD error = ::GetLastError();
         if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == kRetries)
@@ -122,10 +157,8 @@ void ReplaceFileContents(const std::wstring& target, const void* data, size_t si
     // late as can be: another updater may have replaced the old file meanwhile.
     const std::wstring platformTarget = PlatformPath(target);
     if (const std::optional<FileIdentity> old = ReadFileIdentity(platformTarget, target))
-        GiveFileIdentity(*old, temp.Handle(), temp.Path(), target);
-    temp.Close();
+        GiveFileIdentity(*old, temp.Handle(), target);
     // One rename within the folder: the target is either the old file or the new one.
-    if (!MoveIntoPlace(temp.Path(), platformTarget))
+    if (!MoveIntoPlace(temp, platformTarget))
         CannotCreate(target);
-    temp.Commit();
 }

@@ -3,6 +3,7 @@
 // the version it carries and shows; the same of the release build's exe
 // (tests/release/release-build.sh, carrying a stand-in 2.1.3.0), which must also carry no
 // symbols, carry its signature and still update.
+#include "target/PeImage.h"
 #include "tests/e2e/UpdateFlow.h"
 #include "tests/support/HostPath.h"
 #include "tests/support/ResourceEdit.h"
@@ -21,32 +22,33 @@
 
 namespace {
 
-// A PE32+ image read from its file bytes: header fields and data by RVA, bounds-checked.
+// A PE32+ image read from its file bytes with the program's own reader; what it cannot read
+// fails the test.
 class PeFile {
 public:
-    explicit PeFile(std::vector<BYTE> bytes) : bytes_(std::move(bytes))
+    explicit PeFile(std::vector<BYTE> bytes) : bytes_(std::move(bytes)), image_(bytes_.data(), bytes_.size())
     {
-        const auto dos = At<IMAGE_DOS_HEADER>(0);
-        if (dos.e_magic != IMAGE_DOS_SIGNATURE || At<DWORD>(dos.e_lfanew) != IMAGE_NT_SIGNATURE)
+        if (!image_.Valid())
             throw std::runtime_error("not a PE file");
-        const size_t fileHeader = static_cast<size_t>(dos.e_lfanew) + 4;
-        file_ = At<IMAGE_FILE_HEADER>(fileHeader);
-        const size_t optional = fileHeader + sizeof(IMAGE_FILE_HEADER);
-        optional_ = At<IMAGE_OPTIONAL_HEADER64>(optional);
-        if (optional_.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        if (!image_.Is64())
             throw std::runtime_error("not a 64-bit image");
-        const size_t sections = optional + file_.SizeOfOptionalHeader;
-        for (WORD i = 0; i < file_.NumberOfSections; ++i)
-            sections_.push_back(At<IMAGE_SECTION_HEADER>(sections + i * sizeof(IMAGE_SECTION_HEADER)));
     }
 
-    const IMAGE_FILE_HEADER& FileHeader() const { return file_; }
-    WORD DllCharacteristics() const { return optional_.DllCharacteristics; }
-    const IMAGE_DATA_DIRECTORY& Directory(int index) const { return optional_.DataDirectory[index]; }
+    const IMAGE_FILE_HEADER& FileHeader() const { return image_.FileHeader(); }
+    IMAGE_DATA_DIRECTORY Directory(int index) const { return image_.Directory(static_cast<unsigned>(index)); }
+    WORD DllCharacteristics() const
+    {
+        const auto dos = image_.At<IMAGE_DOS_HEADER>(0);
+        const auto optional =
+            image_.At<IMAGE_OPTIONAL_HEADER64>(static_cast<size_t>(dos->e_lfanew) + 4 + sizeof(IMAGE_FILE_HEADER));
+        if (!optional)
+            throw std::runtime_error("no optional header");
+        return optional->DllCharacteristics;
+    }
     std::vector<std::string> SectionNames() const
     {
         std::vector<std::string> names;
-        for (const auto& s : sections_)
+        for (const auto& s : image_.Sections())
             names.emplace_back(reinterpret_cast<const char*>(s.Name), strnlen(reinterpret_cast<const char*>(s.Name), 8));
         return names;
     }
@@ -55,43 +57,21 @@ public:
     template <typename T>
     T AtRva(DWORD rva) const
     {
-        return At<T>(Offset(rva));
+        if (const std::optional<T> value = image_.AtRva<T>(rva))
+            return *value;
+        throw std::runtime_error("RVA outside the file's sections");
     }
 
     std::string StringAtRva(DWORD rva) const
     {
-        const size_t start = Offset(rva);
-        const auto end = std::find(bytes_.begin() + start, bytes_.end(), BYTE{0});
-        if (end == bytes_.end())
-            throw std::runtime_error("unterminated string");
-        return std::string(bytes_.begin() + start, end);
+        if (std::optional<std::string> text = image_.StringAtRva(rva))
+            return *text;
+        throw std::runtime_error("unterminated string");
     }
 
 private:
-    template <typename T>
-    T At(size_t offset) const
-    {
-        if (offset > bytes_.size() || bytes_.size() - offset < sizeof(T))
-            throw std::runtime_error("read beyond the end of the file");
-        T value;
-        std::memcpy(&value, bytes_.data() + offset, sizeof value);
-        return value;
-    }
-
-    size_t Offset(DWORD rva) const
-    {
-        for (const auto& s : sections_) {
-            const DWORD size = std::max(s.Misc.VirtualSize, s.SizeOfRawData);
-            if (rva >= s.VirtualAddress && rva - s.VirtualAddress < size)
-                return s.PointerToRawData + (rva - s.VirtualAddress);
-        }
-        throw std::runtime_error("RVA outside every section");
-    }
-
     std::vector<BYTE> bytes_;
-    IMAGE_FILE_HEADER file_{};
-    IMAGE_OPTIONAL_HEADER64 optional_{};
-    std::vector<IMAGE_SECTION_HEADER> sections_;
+    PeImage image_;
 };
 
 std::string Lower(std::string s)
@@ -104,14 +84,14 @@ std::string Lower(std::string s)
 std::set<std::string> ImportedDlls(const PeFile& pe)
 {
     std::set<std::string> dlls;
-    const auto& imports = pe.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    const auto imports = pe.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
     for (DWORD at = imports.VirtualAddress; imports.Size; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
         const auto entry = pe.AtRva<IMAGE_IMPORT_DESCRIPTOR>(at);
         if (entry.Name == 0)
             break;
         dlls.insert(Lower(pe.StringAtRva(entry.Name)));
     }
-    const auto& delayed = pe.Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT);
+    const auto delayed = pe.Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT);
     for (DWORD at = delayed.VirtualAddress; delayed.Size; at += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR)) {
         const auto entry = pe.AtRva<IMAGE_DELAYLOAD_DESCRIPTOR>(at);
         if (entry.DllNameRVA == 0)
@@ -288,7 +268,7 @@ TEST(ReleaseExecutable, CarriesNoSymbolsAndEndsWithItsSignature)
     for (const std::string& name : pe.SectionNames())
         EXPECT_NE(name.rfind(".debug", 0), 0u) << name;
     // The certificate table's address is a file offset; it is the last thing in the file.
-    const auto& certificates = pe.Directory(IMAGE_DIRECTORY_ENTRY_SECURITY);
+    const auto certificates = pe.Directory(IMAGE_DIRECTORY_ENTRY_SECURITY);
     ASSERT_GT(certificates.Size, 0u) << "not signed";
     EXPECT_EQ(size_t{certificates.VirtualAddress} + certificates.Size, pe.FileSize());
 }

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -63,8 +64,10 @@ ClassesRootDefault::~ClassesRootDefault()
     } else if (!keyExisted_) {
         RegDeleteTreeW(HKEY_CLASSES_ROOT, subKey_.c_str());
     } else {
+        // Made again when the scenario removed it.
         unique_hkey key;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, subKey_.c_str(), 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                            nullptr) != ERROR_SUCCESS)
             return;
         if (saved_)
             RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_->c_str()),
@@ -82,6 +85,13 @@ void ClassesRootDefault::Set(const std::wstring& value)
     if (rc != ERROR_SUCCESS)
         throw std::runtime_error("RegCreateKeyExW failed, error " + std::to_string(rc));
     WriteDefault(key.get(), value);
+}
+
+void ClassesRootDefault::Remove()
+{
+    const LONG rc = RegDeleteTreeW(HKEY_CLASSES_ROOT, subKey_.c_str());
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+        throw std::runtime_error("RegDeleteTreeW failed, error " + std::to_string(rc));
 }
 
 Sandbox::Sandbox() : installDir_(L"Soranote.Application\\dstDir") {}
@@ -145,4 +155,18 @@ std::vector<BYTE> InflatedPayload()
         length != inflated.size())
         throw std::runtime_error("the payload does not inflate to its declared length");
     return inflated;
+}
+
+std::vector<BYTE> PackPayload(const std::vector<BYTE>& exe)
+{
+    std::vector<BYTE> container = {'Z', 'L', 'I', 'B', 'C', 'o', 'm', 'p', 'r', 'e', 's', 's', 0x1A};
+    const auto length = static_cast<std::int32_t>(exe.size());
+    container.resize(17);
+    std::memcpy(container.data() + 13, &length, 4);
+    uLongf size = compressBound(static_cast<uLong>(exe.size()));
+    std::vector<BYTE> zlib(size);
+    if (compress2(zlib.data(), &size, exe.data(), static_cast<uLong>(exe.size()), 6) != Z_OK)
+        throw std::runtime_error("the payload does not deflate");
+    container.insert(container.end(), zlib.begin(), zlib.begin() + static_cast<std::ptrdiff_t>(size));
+    return container;
 }

@@ -21,6 +21,8 @@ public:
     ClassesRootDefault& operator=(const ClassesRootDefault&) = delete;
 
     void Set(const std::wstring& value);
+    // No such key while this object lives.
+    void Remove();
 
 private:
     std::wstring subKey_;
@@ -43,6 +45,9 @@ public:
     void Install(const std::optional<VersionNumbers>& productVersion);
     // "Soranote.Application\dstDir" := folder.
     void PointRegistryAt(const std::wstring& folder) { installDir_.Set(folder); }
+    // No "Soranote.Application\dstDir" at all, as on a machine where the product's installer
+    // wrote none.
+    void ForgetRegistry() { installDir_.Remove(); }
     // A copy of the updater in the sandbox, optionally with one raw-data resource replaced
     // (or taken out, with nullopt). Returns its path.
     std::wstring CopyUpdater(const std::wstring& resourceName = {},
@@ -61,3 +66,5 @@ std::wstring StandInExe();
 // The packed payload as the build made it, and what it inflates to.
 std::vector<BYTE> PayloadContainer();
 std::vector<BYTE> InflatedPayload();
+// `exe` packed as a payload: the "ZLIBCompress" container around its zlib stream.
+std::vector<BYTE> PackPayload(const std::vector<BYTE>& exe);

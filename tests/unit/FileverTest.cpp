@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 namespace {
@@ -99,25 +100,49 @@ TEST(ReadInstalledVersion, UnreadableVersionIsZeroZero)
     }
 }
 
-TEST(ReadInstalledVersion, ReadsPathsLongerThanMaxPath)
+// From MAX_PATH characters on, the version resource is read from the file here rather than
+// by the version functions; for every kind of file both must come to the same.
+TEST(ReadInstalledVersion, ReadsTheSameAtEitherPathLength)
 {
     TempFolder temp;
     std::wstring folder = temp.Path();
     const std::wstring part(60, L'ソ');
-    while (folder.size() < 300) {
+    while (folder.size() < 250) {
         folder += L"\\" + part;
         ASSERT_TRUE(CreateDirectoryW(LongPathForm(folder).c_str(), nullptr)) << GetLastError();
     }
-    const std::wstring exe = folder + L"\\Soranote.exe";
-    ASSERT_GT(exe.size(), 300u);
-    MakeVersionedExe(StandIn(), LongPathForm(exe), {1, 2, 3, 4});
-
-    const Installed plain = Read(exe);
-    EXPECT_EQ(plain.major, 1);
-    EXPECT_EQ(plain.composite, 23);
-    const Installed prefixed = Read(LongPathForm(exe));
-    EXPECT_EQ(prefixed.major, 1);
-    EXPECT_EQ(prefixed.composite, 23);
+    const std::wstring i386 = HostPath(STANDIN_I386_EXE);
+    const struct {
+        const char* what;
+        std::function<void(const std::wstring&)> make;
+        int major;
+        int composite;
+    } cases[] = {
+        {"x64, 1.2.3.4", [](const std::wstring& p) { MakeVersionedExe(StandIn(), p, {1, 2, 3, 4}); }, 1, 23},
+        {"x64, product 1.0.1.0, file 2.5.7.9",
+         [](const std::wstring& p) { MakeVersionedExe(StandIn(), p, {1, 0, 1, 0}, VersionNumbers{2, 5, 7, 9}); }, 1, 1},
+        {"the built x64 stand-in", [](const std::wstring& p) { CopyFileW(StandIn().c_str(), p.c_str(), FALSE); }, 1, 1},
+        {"the built i386 stand-in", [&](const std::wstring& p) { CopyFileW(i386.c_str(), p.c_str(), FALSE); }, 1, 1},
+        {"i386, 3.1.4.1", [&](const std::wstring& p) { MakeVersionedExe(i386, p, {3, 1, 4, 1}); }, 3, 14},
+        {"no version", [](const std::wstring& p) { MakeExeWithoutVersion(StandIn(), p); }, 0, 0},
+        {"text", [](const std::wstring& p) { WriteFileContents(p, "This is not an executable.\r\n"); }, 0, 0},
+        {"empty", [](const std::wstring& p) { WriteFileContents(p, ""); }, 0, 0},
+        {"broken header", [](const std::wstring& p) { WriteFileContents(p, std::string("MZ") + std::string(62, '\xFF')); },
+         0, 0},
+    };
+    const std::wstring shortPath = temp.File(L"short.exe");
+    const std::wstring longPath = folder + L"\\Soranote.exe";
+    ASSERT_GE(longPath.size(), size_t{MAX_PATH});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.make(shortPath);
+        ASSERT_TRUE(CopyFileW(shortPath.c_str(), LongPathForm(longPath).c_str(), FALSE)) << GetLastError();
+        for (const std::wstring& path : {shortPath, longPath, LongPathForm(longPath)}) {
+            const Installed v = Read(path);
+            EXPECT_EQ(v.major, c.major) << path.size() << " characters";
+            EXPECT_EQ(v.composite, c.composite) << path.size() << " characters";
+        }
+    }
 }
 
 TEST(TFileVer, GivesAllFourProductNumbers)

@@ -68,6 +68,39 @@ TEST(DefaultInstallFolder, FollowsKeyThenVariableThenMachineValue)
     }
 }
 
+// The updater is a 64-bit program: the plain names give it the 64-bit folder, where a 32-bit
+// product does not install.
+TEST(ProgramFilesFolder, FollowsTheProductsMachineType)
+{
+    const struct {
+        const char* what;
+        WORD machine;
+        std::optional<std::wstring> variable;     // ProgramFiles
+        std::optional<std::wstring> x86Variable;  // ProgramFiles(x86)
+        bool values;                              // ProgramFilesDir and ProgramFilesDir (x86) there
+        std::wstring expected;
+    } cases[] = {
+        {"x64: the plain variable", IMAGE_FILE_MACHINE_AMD64, L"E:\\PF64", L"E:\\PF86", true, L"E:\\PF64"},
+        {"i386: the (x86) variable", IMAGE_FILE_MACHINE_I386, L"E:\\PF64", L"E:\\PF86", true, L"E:\\PF86"},
+        {"i386: the (x86) value", IMAGE_FILE_MACHINE_I386, L"E:\\PF64", std::nullopt, true, L"F:\\PF86"},
+        {"i386: a variable that expands to itself", IMAGE_FILE_MACHINE_I386, L"E:\\PF64", L"%ProgramFiles(x86)%", true,
+         L"F:\\PF86"},
+        {"i386: never the plain names", IMAGE_FILE_MACHINE_I386, L"E:\\PF64", std::nullopt, false, L""},
+        {"x64: the plain value", IMAGE_FILE_MACHINE_AMD64, std::nullopt, L"E:\\PF86", true, L"F:\\PF64"},
+        {"any other machine: as x64", IMAGE_FILE_MACHINE_ARM64, L"E:\\PF64", L"E:\\PF86", true, L"E:\\PF64"},
+    };
+    for (const auto& c : cases) {
+        SystemStandIn system;
+        SystemStandIn::SetVariable(c.variable);
+        SystemStandIn::SetVariable(c.x86Variable, SystemStandIn::kX86);
+        if (c.values) {
+            system.SetMachineKey(kCurrentVersionKey, L"ProgramFilesDir", L"F:\\PF64");
+            system.SetMachineKey(kCurrentVersionKey, L"ProgramFilesDir (x86)", L"F:\\PF86");
+        }
+        EXPECT_EQ(ProgramFilesFolder(c.machine), c.expected) << c.what;
+    }
+}
+
 TEST(DefaultInstallFolder, ReadsOnlyTheDefaultValueOfTheProductKey)
 {
     SystemStandIn system;

@@ -132,7 +132,10 @@ uint64_t CreationTicks(const std::wstring& path)
 }  // namespace
 
 // A new file would take the folder's defaults; the one that replaces the product keeps what
-// the old one had.
+// the old one had. Rules that grant no more than reading must not lock the updater out of its
+// own file once they are on it: what follows them goes through the handle it created the file
+// with. (Wine maps the rules to the file's Unix mode and, running as root here, is stopped by
+// none of them; that case tells on Windows.)
 TEST(SafeWrite, NewFileKeepsTheOldOnesAttributesCreationTimeAndAccessRules)
 {
     TempFolder temp;
@@ -141,28 +144,37 @@ TEST(SafeWrite, NewFileKeepsTheOldOnesAttributesCreationTimeAndAccessRules)
     FILETIME created{};
     ASSERT_TRUE(::SystemTimeToFileTime(&when, &created));
     const uint64_t ticks = (uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
-    const wchar_t kRules[] = L"D:P(A;;FA;;;WD)(A;;FR;;;BU)";  // protected: nothing inherited
-    // What the new file must show: these, and the archive bit, since its content is new.
-    const DWORD cases[] = {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, 0};
-    for (const DWORD& attributes : cases) {
-        SCOPED_TRACE(testing::Message() << "attributes " << attributes);
+    // Protected: nothing inherited.
+    const wchar_t kAnyoneWrites[] = L"D:P(A;;FA;;;WD)(A;;FR;;;BU)";
+    const wchar_t kReadOnly[] = L"D:P(A;;FR;;;WD)";
+    const struct {
+        DWORD attributes;  // what the new file must show, with the archive bit: its content is new
+        const wchar_t* rules;
+    } cases[] = {
+        {FILE_ATTRIBUTE_HIDDEN, kAnyoneWrites},
+        {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, kAnyoneWrites},
+        {0, kAnyoneWrites},
+        {0, kReadOnly},
+        {FILE_ATTRIBUTE_HIDDEN, kReadOnly},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "attributes " << c.attributes << ", rules " << c.rules);
         const std::wstring target = temp.File(L"Soranote.exe");
-        ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(target.c_str());
         WriteFileContents(target, "the old product");
         {
             unique_handle file(::CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(::SetFileTime(file.get(), &created, nullptr, nullptr));
         }
-        SetDacl(target, kRules);
-        ASSERT_TRUE(::SetFileAttributesW(target.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL));
-        // Some systems show every file as due for backup.
-        ASSERT_EQ(::GetFileAttributesW(target.c_str()) & ~(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL), attributes);
+        ASSERT_TRUE(::SetFileAttributesW(target.c_str(), c.attributes ? c.attributes : FILE_ATTRIBUTE_NORMAL));
+        SetDacl(target, c.rules);
+        // Some systems show every file as due for backup; Wine shows rules that grant nobody
+        // writing as the read-only bit.
+        const DWORD shown = ::GetFileAttributesW(target.c_str()) & ~(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL);
+        ASSERT_EQ(shown & ~FILE_ATTRIBUTE_READONLY, c.attributes);
         // Linux has no call that sets a file's birth time, so Wine there cannot keep one;
         // where the old file shows it, the new one must too.
         const bool timeKept = CreationTicks(target) == ticks;
-        // The rules as the system keeps them (Wine keeps them as the file's Unix mode), and not
-        // those a new file gets.
+        // The rules as the system keeps them, and not those a new file gets.
         const std::wstring rules = DaclText(target);
         WriteFileContents(temp.File(L"fresh"), "");
         ASSERT_NE(rules, DaclText(temp.File(L"fresh")));
@@ -171,12 +183,16 @@ TEST(SafeWrite, NewFileKeepsTheOldOnesAttributesCreationTimeAndAccessRules)
         Replace(target, NewContent());
 
         EXPECT_TRUE(FileContents(target) == NewContent());
-        EXPECT_EQ(::GetFileAttributesW(target.c_str()), attributes | FILE_ATTRIBUTE_ARCHIVE);
+        EXPECT_EQ(::GetFileAttributesW(target.c_str()), shown | FILE_ATTRIBUTE_ARCHIVE);
         if (timeKept)
             EXPECT_EQ(CreationTicks(target), ticks);
-        else if (&attributes == cases)
+        else if (&c == cases)
             std::cout << "This file system keeps no creation times; they are not compared.\n";
         EXPECT_EQ(DaclText(target), rules);
         EXPECT_EQ(FilesIn(temp.Path()), std::vector<std::wstring>{L"Soranote.exe"});
+
+        // Writable again for the next case; as the file's owner the test may change its rules.
+        SetDacl(target, L"D:(A;;FA;;;WD)");
+        ASSERT_TRUE(::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL));
     }
 }

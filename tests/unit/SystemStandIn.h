@@ -1,7 +1,7 @@
 // Stands in for the parts of the system the default install folder is read from, inside
 // this test process only: HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE are mapped onto empty
-// scratch keys under HKEY_CURRENT_USER (RegOverridePredefKey), and the ProgramFiles variable
-// of this process can be set or removed. The code under test keeps calling the real registry
+// scratch keys under HKEY_CURRENT_USER (RegOverridePredefKey), and the ProgramFiles and
+// ProgramFiles(x86) variables of this process can be set or removed. The code under test keeps calling the real registry
 // and environment functions. Everything is put back when the object goes.
 // Header-only, so the unit and the GUI tests can both use it.
 #pragma once
@@ -23,6 +23,7 @@ public:
         classesRoot_ = CreateKey(HKEY_CURRENT_USER, scratchPath_ + L"\\ClassesRoot");
         localMachine_ = CreateKey(HKEY_CURRENT_USER, scratchPath_ + L"\\LocalMachine");
         savedVariable_ = Variable();
+        savedX86Variable_ = Variable(kX86);
         if (::RegOverridePredefKey(HKEY_CLASSES_ROOT, classesRoot_.get()) != ERROR_SUCCESS ||
             ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, localMachine_.get()) != ERROR_SUCCESS) {
             Restore();
@@ -50,19 +51,22 @@ public:
             SetString(key.get(), name, *value);
     }
 
-    // The ProgramFiles variable of this process; nullopt removes it.
-    static void SetVariable(const std::optional<std::wstring>& value)
+    // The 32-bit programs' folder variable, for SetVariable and Variable.
+    static constexpr const wchar_t* kX86 = L"ProgramFiles(x86)";
+
+    // The ProgramFiles variable (or another) of this process; nullopt removes it.
+    static void SetVariable(const std::optional<std::wstring>& value, const wchar_t* name = L"ProgramFiles")
     {
-        ::SetEnvironmentVariableW(L"ProgramFiles", value ? value->c_str() : nullptr);
+        ::SetEnvironmentVariableW(name, value ? value->c_str() : nullptr);
     }
 
-    static std::optional<std::wstring> Variable()
+    static std::optional<std::wstring> Variable(const wchar_t* name = L"ProgramFiles")
     {
-        const DWORD size = ::GetEnvironmentVariableW(L"ProgramFiles", nullptr, 0);
+        const DWORD size = ::GetEnvironmentVariableW(name, nullptr, 0);
         if (size == 0)
             return std::nullopt;
         std::vector<wchar_t> buffer(size, L'\0');
-        const DWORD n = ::GetEnvironmentVariableW(L"ProgramFiles", buffer.data(), size);
+        const DWORD n = ::GetEnvironmentVariableW(name, buffer.data(), size);
         return std::wstring(buffer.data(), n);
     }
 
@@ -93,10 +97,12 @@ private:
         ::RegDeleteTreeW(HKEY_CURRENT_USER, scratchPath_.c_str());
         ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\SoranoteUpdaterTests");  // only when empty
         SetVariable(savedVariable_);
+        SetVariable(savedX86Variable_, kX86);
     }
 
     std::wstring scratchPath_;
     unique_hkey classesRoot_;
     unique_hkey localMachine_;
     std::optional<std::wstring> savedVariable_;
+    std::optional<std::wstring> savedX86Variable_;
 };

@@ -67,6 +67,7 @@ inline void FreeLibraryHandle(HMODULE h) { ::FreeLibrary(h); }
 inline void FreeGlobal(HGLOBAL h) { ::GlobalFree(h); }
 inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
 inline void DeleteEnhMetafile(HENHMETAFILE h) { ::DeleteEnhMetaFile(h); }
+inline void UnmapView(const void* view) { ::UnmapViewOfFile(view); }
 }  // namespace handle_close
 
 using unique_handle = unique_any<HANDLE, handle_close::KernelHandle>;
@@ -85,6 +86,8 @@ using unique_hglobal = unique_any<HGLOBAL, handle_close::NullIsEmpty<HGLOBAL, ha
 using unique_hicon = unique_any<HICON, handle_close::NullIsEmpty<HICON, handle_close::DestroyIconHandle>>;
 using unique_henhmetafile =
     unique_any<HENHMETAFILE, handle_close::NullIsEmpty<HENHMETAFILE, handle_close::DeleteEnhMetafile>>;
+// A view of a file mapping (MapViewOfFile).
+using unique_view = unique_any<const void*, handle_close::NullIsEmpty<const void*, handle_close::UnmapView>>;
 
 // A device context got from a window (GetDC), given back with ReleaseDC.
 class WindowDC {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 #include "toolkit/graphics/Fonts.h"
@@ -393,4 +394,33 @@ void TProgressBar::SetPosition(int value)
     position_ = value;
     if (HandleAllocated())
         ::SendMessageW(Handle(), PBM_SETPOS, static_cast<WPARAM>(position_), 0);
+}
+
+void TProgressBar::ShowPosition(int value)
+{
+    position_ = std::clamp(value, min_, std::max(min_, max_));
+    if (!HandleAllocated())
+        return;
+    // Past the position while the bar may not draw, then back to it: the move back is drawn at
+    // once (PBS_SMOOTHREVERSE documents the jump back as the default) and ends any slide the
+    // move past began. At the top there is no room past it, so the range grows by one for the
+    // move past and shrinks again, which takes the position back with it (comctl32 keeps the
+    // position inside the range and, as Wine's conformance tests note, repaints at once when
+    // a new range leaves it outside). Wine draws every move at once, so there the bar shows
+    // the same, and without the move past ever reaching the screen.
+    HWND bar = Handle();
+    if (max_ < INT_MAX) {
+        const bool top = position_ == max_;
+        ::SendMessageW(bar, WM_SETREDRAW, FALSE, 0);
+        if (top)
+            ::SendMessageW(bar, PBM_SETRANGE32, static_cast<WPARAM>(min_), static_cast<LPARAM>(max_ + 1));
+        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position_ + 1), 0);
+        ::SendMessageW(bar, WM_SETREDRAW, TRUE, 0);
+        if (top)
+            ::SendMessageW(bar, PBM_SETRANGE32, static_cast<WPARAM>(min_), static_cast<LPARAM>(max_));
+    }
+    ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position_), 0);
+    // Whatever the bar let go while it could not draw.
+    ::InvalidateRect(bar, nullptr, FALSE);
+    ::UpdateWindow(bar);
 }

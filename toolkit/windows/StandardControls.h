@@ -167,6 +167,11 @@ public:
     void SetMin(int value);
     void SetMax(int value);
     void SetPosition(int value);
+    // SetPosition, with the new position on the screen when this returns, for callers that
+    // handle no messages until their work is done. A themed bar (common controls 6) slides a
+    // forward move in on a timer that only runs while messages are handled; a move backwards
+    // it draws at once.
+    void ShowPosition(int value);
 
 protected:
     void FillWindowParams(TCreateParams& params) override;

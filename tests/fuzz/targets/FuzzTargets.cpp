@@ -35,6 +35,9 @@ const std::vector<FuzzTarget>& FuzzTargets()
         {"DIBitmapStored", FuzzDIBitmapStored, DIBitmapStoredSeeds, {}},
         // Their fields lie where each seed's header puts them.
         {"BitmapResource", FuzzBitmapResource, BitmapResourceSeeds, {}},
+        // Header, section, resource directory and version fields lie where each seed's shape
+        // puts them.
+        {"PEImage", FuzzPeImage, PeImageSeeds, {}},
     };
     return table;
 }

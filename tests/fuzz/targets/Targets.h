@@ -51,3 +51,7 @@ std::vector<FuzzSeed> DIBitmapStoredSeeds();
 // with a core header, run-length), given their file header and read as the loader reads them.
 void FuzzBitmapResource(const uint8_t* data, size_t size);
 std::vector<FuzzSeed> BitmapResourceSeeds();
+// "PEImage": executables, their headers and version resource read from their bytes, as the
+// version reader reads a file at a long path and the updater its payload's machine type.
+void FuzzPeImage(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> PeImageSeeds();
