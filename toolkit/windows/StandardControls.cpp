@@ -86,7 +86,8 @@ void TLabel::Paint(HDC dc)
     SelectGuard font(dc, UiFont());
     ::SetBkMode(dc, TRANSPARENT);
     const std::wstring& text = Caption();
-    UINT flags = TextFlags();
+    // The parent clips to the label's bounds.
+    UINT flags = TextFlags() | DT_NOCLIP;
     // Access keys are underlined once the keyboard is used, as the window's state says.
     if (Parent() && Parent()->HandleAllocated() &&
         (::SendMessageW(Parent()->Handle(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL))
