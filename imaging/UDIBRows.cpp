@@ -45,8 +45,8 @@ int Stretch(HDC dc, const RECT& d, int x, int y, int width, int height, const vo
 // otherwise. Wine's gdi32 conformance tests, which pass on Windows too, record it: in
 // dlls/gdi32/tests/bitmap.c, test_StretchDIBits, a 2 x 2 top-down source copied 1 x 1 from
 // (0, 0) gives its top-left pixel, while (0, 0, 1, 1) stretched to 2 x 2 gives its bottom-left
-// one; dlls/gdi32/tests/dib.c checks the same for partial and SRCAND draws of a 4 x 4 top-down
-// image against pictures taken on Windows; Wine draws likewise (win32u/dib.c,
+// one; dlls/gdi32/tests/dib.c draws partial and SRCAND copies of a 4 x 4 top-down image and
+// compares them with hashes of what Windows draws. Wine draws likewise (win32u/dib.c,
 // nulldrv_StretchDIBits). So a top-down image is handed over as an image of exactly the rows
 // drawn, where both counts name the same rows.
 int StretchRows(HDC dc, const RECT& dest, const RECT& src, const TDIBInfo& info, const void* bits, DWORD rop)
