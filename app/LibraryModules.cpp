@@ -11,6 +11,7 @@
 namespace {
 
 constexpr TModuleSteps kLibraryModules[] = {
+    kLayoutFontSteps,
     kToolkitGraphicsSteps,
     kToolkitJpegSteps,
     kDrawSupportSteps,

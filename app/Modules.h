@@ -13,3 +13,8 @@ std::span<const TModuleSteps> ProgramModules();
 // Every unit of the toolkit and the image library with steps, JPEG included, in the same
 // order: for the tests, the mutation runner and the long loops, which use the whole library.
 std::span<const TModuleSteps> LibraryModules();
+
+// The layouts' face, picked from the Japanese Windows fonts and then those that a Windows
+// without its optional Japanese fonts still has. The first step of both lists.
+void ChooseLayoutFont();
+inline constexpr TModuleSteps kLayoutFontSteps{L"LayoutFont", &ChooseLayoutFont, nullptr};

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/UDIBRows.h"
 #include "imaging/UDrawSupport.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/HandleOwners.h"
@@ -191,11 +192,9 @@ bool TDIB::PixelsAlive() const
            section.dsBmih.biBitCount == info_.header.biBitCount;
 }
 
-int TDIB::StretchToDevice(HDC dc, const RECT& dest, int srcX, int srcY, int srcWidth, int srcHeight, DWORD rop)
+int TDIB::StretchToDevice(HDC dc, const RECT& dest, const RECT& src, DWORD rop)
 {
-    return ::StretchDIBits(dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, srcX, srcY,
-                           srcWidth, srcHeight, Bits(), reinterpret_cast<const BITMAPINFO*>(&info_), DIB_RGB_COLORS,
-                           rop);
+    return StretchRows(dc, dest, src, info_, Bits(), rop);
 }
 
 bool TDIB::Render(TCanvas& canvas, const RECT& dest, const RECT& src)
@@ -211,10 +210,8 @@ bool TDIB::Render(TCanvas& canvas, const RECT& dest, const RECT& src)
     HDC dc = canvas.Handle();
     if (!::RectVisible(dc, &dest))
         return true;
-    // The system counts source rows from the image's bottom row, whichever way they are stored.
-    const int y = std::abs(info_.header.biHeight) - src.bottom;
     canvas.SetStretchMode(COLORONCOLOR);
-    return StretchToDevice(dc, dest, src.left, y, sw, sh, canvas.CopyMode()) != 0;
+    return StretchToDevice(dc, dest, src, canvas.CopyMode()) != 0;
 }
 
 void TDIB::DrawWithFallback(TCanvas& canvas, const RECT& dest, const RECT& src)

@@ -73,9 +73,9 @@ public:
     void* Bits() const { return bits_ ? bits_->GetBits() : nullptr; }
 
 protected:
-    // The one call that puts pixels on a device; tests stand in a refusing device here.
-    virtual int StretchToDevice(HDC dc, const RECT& dest, int srcX, int srcY, int srcWidth, int srcHeight,
-                                DWORD rop);
+    // The one call that puts pixels on a device, `src`'s rows counted from the image's top;
+    // tests stand in a refusing device here.
+    virtual int StretchToDevice(HDC dc, const RECT& dest, const RECT& src, DWORD rop);
 
 private:
     void CaptureSection(HBITMAP bitmap, const DIBSECTION& section);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "imaging/UDIBitmap.h"
+#include "imaging/UDIBRows.h"
 #include "toolkit/core/HandleOwners.h"
 
 namespace {
@@ -18,31 +19,6 @@ int WidthOf(const RECT& r)
 int HeightOf(const RECT& r)
 {
     return static_cast<int>(static_cast<long long>(r.bottom) - r.top);
-}
-
-// One axis of a stretch: the source span [s0, s1) (reversed when mirrored) drawn onto
-// [d0, d1). Keeps the part of the source inside [0, size) and the part of the destination it
-// lands on; false when nothing is left.
-bool ClipSpan(long& s0, long& s1, long& d0, long& d1, long long size)
-{
-    const long long from = s0, to = s1, dFrom = d0, dTo = d1;
-    const long long c0 = std::clamp<long long>(from, 0, size), c1 = std::clamp<long long>(to, 0, size);
-    if (c0 == c1)
-        return false;
-    if (c0 == from && c1 == to)
-        return true;
-    auto map = [&](long long x) {
-        const long long n = x - from, a = dTo - dFrom, m = to - from;
-        if (std::llabs(n) < (1LL << 31) && std::llabs(a) < (1LL << 31))
-            return dFrom + n * a / m;
-        // Sides near 2^32 apart: the exact product would not fit; the rounding cannot matter.
-        return dFrom + static_cast<long long>(static_cast<double>(n) * static_cast<double>(a) / static_cast<double>(m));
-    };
-    s0 = static_cast<long>(c0);
-    s1 = static_cast<long>(c1);
-    d0 = static_cast<long>(map(c0));
-    d1 = static_cast<long>(map(c1));
-    return d0 != d1;
 }
 
 }  // namespace
@@ -92,13 +68,7 @@ bool TDIBitmap::StretchPart(TCanvas& dest, const RECT& d, const RECT& s)
 bool TDIBitmap::StretchToDevice(TCanvas& dest, const RECT& d, const RECT& s)
 {
     if (useDIBits_) {
-        void* bits = SectionBits();
-        // The system counts source rows from the image's bottom row, whichever way they are
-        // stored.
-        const int y = static_cast<int>(std::abs(static_cast<long long>(info_->header.biHeight)) - s.bottom);
-        return ::StretchDIBits(dest.Handle(), d.left, d.top, WidthOf(d), HeightOf(d), s.left, y, WidthOf(s),
-                               HeightOf(s), bits, reinterpret_cast<const BITMAPINFO*>(info_.get()), DIB_RGB_COLORS,
-                               dest.CopyMode()) != 0;
+        return StretchRows(dest.Handle(), d, s, *info_, SectionBits(), dest.CopyMode()) != 0;
     }
     return ::StretchBlt(dest.Handle(), d.left, d.top, WidthOf(d), HeightOf(d), canvas().Handle(), s.left, s.top,
                         WidthOf(s), HeightOf(s), dest.CopyMode()) != FALSE;

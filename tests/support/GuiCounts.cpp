@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "tests/support/Wine.h"
+
 namespace {
 
 // Wine's GDI handle table: 65,536 entries of 24 bytes; a live object has a non-zero type.
@@ -14,12 +16,6 @@ constexpr size_t kGdiEntrySize = 24;
 constexpr size_t kGdiEntryTypeOffset = 14;
 // Where the process environment block keeps the table's address.
 constexpr size_t kPebGdiTableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
-
-bool RunningUnderWine()
-{
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
 
 const unsigned char* WineGdiTable()
 {

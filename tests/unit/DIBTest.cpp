@@ -16,16 +16,18 @@ void Fill(TBitmap& bitmap, TColor color)
     bitmap.Canvas().FillRect({0, 0, bitmap.Width(), bitmap.Height()});
 }
 
-// A device that refuses the whole image at once and notes each call: dest top, source y, rows.
+// A device that refuses the whole image at once and notes each call: dest top, source top,
+// rows.
 class TRefusingDIB : public TDIB {
 public:
     std::vector<std::vector<int>> calls;
 
 protected:
-    int StretchToDevice(HDC dc, const RECT& dest, int srcX, int srcY, int srcWidth, int srcHeight, DWORD rop) override
+    int StretchToDevice(HDC dc, const RECT& dest, const RECT& src, DWORD rop) override
     {
-        calls.push_back({dest.top, srcY, srcHeight});
-        return srcHeight == 10 ? 0 : TDIB::StretchToDevice(dc, dest, srcX, srcY, srcWidth, srcHeight, rop);
+        const int rows = src.bottom - src.top;
+        calls.push_back({dest.top, src.top, rows});
+        return rows == 10 ? 0 : TDIB::StretchToDevice(dc, dest, src, rop);
     }
 };
 
@@ -100,8 +102,7 @@ TEST(DIB, WhenTheWholeImageIsRefusedEachRowTakesItsBand)
         dib.SetBitmapHandle(bands.get(), nullptr);
         WhitePage page;
         dib.DrawWithFallback(page.Canvas(), {0, 4, 10, 7}, {0, 0, 1, 10});
-        // The system counts source rows from the bottom, also in a top-down image.
-        EXPECT_EQ(dib.calls, (std::vector<std::vector<int>>{{4, 0, 10}, {4, 7, 3}, {5, 4, 3}, {6, 0, 4}}));
+        EXPECT_EQ(dib.calls, (std::vector<std::vector<int>>{{4, 0, 10}, {4, 0, 3}, {5, 3, 3}, {6, 6, 4}}));
         for (auto [y, color] : {std::pair{4, kRed}, {5, kGreen}, {6, kBlue}, {7, kWhite}})
             EXPECT_EQ(page.Canvas().Pixel(5, y), color) << "row " << y << ", height " << height;
     }

@@ -49,7 +49,7 @@ bool TApplication::ProcessMessage(MSG& msg)
         terminated_ = true;
         return true;
     }
-    if (msg.message == WM_KEYDOWN || msg.message == WM_SYSCHAR) {
+    if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN || msg.message == WM_SYSCHAR) {
         HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
         if (auto* form = dynamic_cast<TForm*>(TWinControl::FromHandle(root))) {
             try {

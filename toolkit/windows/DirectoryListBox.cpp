@@ -259,7 +259,7 @@ void TDirectoryListBox::DrawItem(const DRAWITEMSTRUCT& item)
         ::ExtTextOutW(dc, r.left + pictureWidth + indent + 4, r.top, ETO_CLIPPED, &r, text.c_str(),
                       static_cast<UINT>(text.size()), nullptr);
     }
-    if (item.itemState & ODS_FOCUS)
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT))
         ::DrawFocusRect(dc, &r);
 }
 

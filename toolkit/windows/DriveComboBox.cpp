@@ -244,6 +244,6 @@ void TDriveComboBox::DrawItem(const DRAWITEMSTRUCT& item)
         ::DrawTextW(dc, entry.text.c_str(), static_cast<int>(entry.text.size()), &textRect,
                     DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     }
-    if (item.itemState & ODS_FOCUS)
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT))
         ::DrawFocusRect(dc, &r);
 }

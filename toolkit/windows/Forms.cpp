@@ -78,6 +78,17 @@ void TForm::FillWindowParams(TCreateParams& params)
     params.y = CW_USEDEFAULT;
 }
 
+void TForm::CreateWnd()
+{
+    TWinControl::CreateWnd();
+    // As the dialog manager does with a new dialog once its controls are there (Wine's
+    // user32 tests record WM_CHANGEUISTATE right after WM_INITDIALOG on Windows, msg.c,
+    // WmCreateDialogParamSeq_0 and WmModalDialogSeq): focus rectangles and access keys hidden
+    // after a mouse click, shown after a key press, and always when the user asked for them.
+    // Wine keeps no such state; its controls always show both.
+    ::SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+}
+
 void TForm::AfterCreateWnd()
 {
     if (!(BorderIcons & biSystemMenu)) {
@@ -285,6 +296,14 @@ TControl* TForm::FindAccelerator(TWinControl* parent, wchar_t key)
     return nullptr;
 }
 
+// What IsDialogMessage does for keyboard use (msg.c, auto_radio_button_VK_UP_dialog: an
+// arrow key it handles sends WM_CHANGEUISTATE, then WM_UPDATEUISTATE to each control); the
+// top-level window hands the new state to all its windows.
+void TForm::ShowKeyboardCues(WORD flags)
+{
+    ::SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, flags), 0);
+}
+
 bool TForm::DialogKey(const MSG& msg)
 {
     auto wantsKey = [&](DWORD flag) {
@@ -297,7 +316,16 @@ bool TForm::DialogKey(const MSG& msg)
         case VK_TAB:
             if (::GetKeyState(VK_CONTROL) < 0 || wantsKey(DLGC_WANTTAB))
                 return false;
+            ShowKeyboardCues(UISF_HIDEFOCUS);
             return SelectNext(::GetKeyState(VK_SHIFT) < 0);
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_UP:
+        case VK_DOWN:
+            // The key goes on to the control all the same.
+            if (!wantsKey(DLGC_WANTARROWS))
+                ShowKeyboardCues(UISF_HIDEFOCUS);
+            return false;
         case VK_RETURN: {
             if (wantsKey(0))
                 return false;
@@ -321,10 +349,16 @@ bool TForm::DialogKey(const MSG& msg)
             return false;
         }
     }
+    if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_MENU) {
+        ShowKeyboardCues(UISF_HIDEACCEL);
+        return false;  // the system's own handling of Alt follows
+    }
     if (msg.message == WM_SYSCHAR) {
         wchar_t key = UpperChar(static_cast<wchar_t>(msg.wParam));
-        if (TControl* c = FindAccelerator(this, key))
+        if (TControl* c = FindAccelerator(this, key)) {
+            ShowKeyboardCues(UISF_HIDEFOCUS | UISF_HIDEACCEL);
             return c->AcceleratorPressed();
+        }
     }
     return false;
 }

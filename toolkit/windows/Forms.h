@@ -55,7 +55,9 @@ public:
     void SetActiveControl(TWinControl* control);
     TWinControl* ActiveControl() const { return activeControl_; }
 
-    // Keyboard navigation and shortcuts, tried before a key message is dispatched.
+    // Keyboard navigation and shortcuts, tried before a key message is dispatched. Keyboard
+    // use shows the cues a mouse start hides: Tab and arrow keys the focus rectangle, Alt the
+    // access keys.
     bool DialogKey(const MSG& msg);
     void FocusChanged(TWinControl* control);
 
@@ -83,6 +85,7 @@ protected:
     // then the creation handler.
     void FinishLoading();
     void FillWindowParams(TCreateParams& params) override;
+    void CreateWnd() override;
     void AfterCreateWnd() override;
     LRESULT WndProc(UINT message, WPARAM wparam, LPARAM lparam) override;
     void VisibleChanged() override;
@@ -90,6 +93,7 @@ protected:
 private:
     void CenterOnScreen();
     bool SelectNext(bool backwards);
+    void ShowKeyboardCues(WORD flags);
     TControl* FindAccelerator(TWinControl* parent, wchar_t key);
 
     int clientWidth_ = 0;

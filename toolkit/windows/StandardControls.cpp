@@ -87,16 +87,22 @@ void TLabel::Paint(HDC dc)
     SelectGuard font(dc, UiFont());
     ::SetBkMode(dc, TRANSPARENT);
     const std::wstring& text = Caption();
+    // The parent clips to the label's bounds.
+    UINT flags = TextFlags() | DT_NOCLIP;
+    // Access keys are underlined once the keyboard is used, as the window's state says.
+    if (Parent() && Parent()->HandleAllocated() &&
+        (::SendMessageW(Parent()->Handle(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL))
+        flags |= DT_HIDEPREFIX;
     if (Enabled()) {
         ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFlags());
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
     } else {
         RECT shifted = r;
         ::OffsetRect(&shifted, 1, 1);
         ::SetTextColor(dc, ::GetSysColor(COLOR_BTNHIGHLIGHT));
-        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &shifted, TextFlags());
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &shifted, flags);
         ::SetTextColor(dc, ::GetSysColor(COLOR_BTNSHADOW));
-        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFlags());
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
     }
 }
 

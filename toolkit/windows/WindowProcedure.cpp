@@ -189,6 +189,16 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wparam, LPARAM lparam)
         if (OnExit)
             OnExit(this);
         break;
+    case WM_UPDATEUISTATE:
+        // Labels painted here show their access keys by this window's state.
+        if (own && (HIWORD(wparam) & UISF_HIDEACCEL)) {
+            const LRESULT r = DefaultHandler(message, wparam, lparam);
+            for (TControl* c : controls_)
+                if (!c->IsWindowed() && c->Accelerator())
+                    c->RequestRepaint();
+            return r;
+        }
+        break;
     case WM_NCDESTROY: {
         LRESULT r = DefaultHandler(message, wparam, lparam);
         ::RemovePropW(handle_, kControlProp);
