@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, once; quick when everything is there.
 #   packages: MinGW-w64 cross compilers, zlib for MinGW, Wine, Xvfb, fonts, ImageMagick, GoogleTest,
-#             osslsigncode and openssl for signing
+#             osslsigncode and openssl for signing, clang for the second compiler's warning check
 #   libjpeg for MinGW, built from Debian's source package into a cache (scripts/setup-libjpeg.sh)
 #   the build's own Wine prefix with Japanese font substitutes (not with --no-wine-prefix)
 set -euo pipefail
@@ -11,7 +11,7 @@ build=${BUILD_DIR:-$root/build}
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils
           fonts-ipafont-gothic fonts-wine imagemagick googletest cmake ninja-build python3 dpkg-dev
-          osslsigncode openssl)
+          osslsigncode openssl clang)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
