@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
+#include <sstream>
 #include <utility>
 
+#include "tests/fuzz/Corpus.h"
 #include "tests/fuzz/Mutator.h"
 #include "tests/fuzz/selftest/FaultyTarget.h"
 #include "tests/support/Files.h"
@@ -103,4 +106,104 @@ TEST(MutationRunner, NamesAndSavesEveryInputThatCrashesHangsOrLeaks)
         EXPECT_NE(finding.detail.find(says), std::string::npos);
     }
     EXPECT_EQ(found, expected);
+}
+
+namespace {
+
+const FuzzTarget& Staircase()
+{
+    return FaultyTargets().at(1);
+}
+
+// The levels of the corpus entries the guided run kept, after the seed.
+std::vector<int> KeptLevels(const std::wstring& corpus, uint64_t seed)
+{
+    const Mutator kept = CorpusFolder(corpus, Staircase(), seed).Load(UINT64_MAX);
+    std::vector<int> levels;
+    for (size_t i = kept.SeedCount(); i < kept.CorpusSize(); ++i)
+        levels.push_back(StaircaseLevel(kept.Entry(i).bytes));
+    return levels;
+}
+
+}  // namespace
+
+TEST(GuidedMutationRunner, KeepsInputsThatReachNewEdgesAndClimbsFromThem)
+{
+    TempFolder corpus;
+    RunnerOptions options;
+    options.seed = 3;
+    options.inputs = 6000;
+    options.batchSize = 1500;
+    options.corpusFolder = corpus.Path();
+    const FormatResult result = FuzzFormat(Staircase(), options);
+
+    // Each step is reached first by one input, which is kept; the crash on the fourth is found.
+    const std::vector<int> levels = KeptLevels(corpus.Path(), options.seed);
+    for (int step = 1; step <= 3; ++step)
+        EXPECT_EQ(std::count(levels.begin(), levels.end(), step), 1) << step;
+    EXPECT_LE(levels.size(), 8u);  // only inputs that reach something new
+    EXPECT_EQ(result.kept, levels.size());
+    EXPECT_EQ(result.corpusSize, 1 + levels.size());
+    EXPECT_GT(result.edges, 4u);
+    ASSERT_GT(result.Count(FindingKind::crash), 0);
+    for (const Finding& finding : result.findings)
+        EXPECT_EQ(finding.kind, FindingKind::crash) << DescribeFinding(result, options.seed, finding);
+
+    // The same inputs from the seed alone, as the runner made them before it kept any, never
+    // get that deep.
+    const Mutator blind(Staircase(), options.seed);
+    int deepest = 0;
+    for (uint64_t i = 0; i < options.inputs; ++i)
+        deepest = std::max(deepest, StaircaseLevel(blind.Input(i)));
+    EXPECT_LT(deepest, 3);
+}
+
+TEST(GuidedMutationRunner, TheSameSeedGivesTheSameInputsAndCorpus)
+{
+    RunnerOptions options;
+    options.inputs = 3000;
+    options.batchSize = 1000;
+    options.seed = 3;
+    TempFolder first, again, other, findings;
+    options.corpusFolder = first.Path();
+    options.findingsFolder = findings.Path();
+    const FormatResult result = FuzzFormat(Staircase(), options);
+    options.corpusFolder = again.Path();
+    options.findingsFolder.clear();
+    const FormatResult repeated = FuzzFormat(Staircase(), options);
+    options.corpusFolder = other.Path();
+    options.seed = 4;
+    FuzzFormat(Staircase(), options);
+
+    const auto record = [](const TempFolder& folder, int seed) {
+        return FileContents(folder.Path() + L"\\Staircase\\seed" + std::to_wstring(seed) + L".txt");
+    };
+    ASSERT_NE(record(first, 3).find("kept "), std::string::npos);
+    EXPECT_EQ(record(first, 3), record(again, 3));
+    EXPECT_NE(record(first, 3), record(other, 4));
+    ASSERT_EQ(result.findings.size(), repeated.findings.size());
+    for (size_t i = 0; i < result.findings.size(); ++i)
+        EXPECT_EQ(result.findings[i].index, repeated.findings[i].index);
+
+    // The seed, the index and the batch size give an input again from the kept corpus: every
+    // kept input and every saved finding.
+    const CorpusFolder corpus(first.Path(), Staircase(), 3);
+    const Mutator all = corpus.Load(UINT64_MAX);
+    std::istringstream lines(record(first, 3));
+    std::string kind;
+    uint64_t index = 0;
+    size_t parent = 0, entry = all.SeedCount();
+    std::string name;
+    while (lines >> kind) {
+        if (kind != "kept") {
+            lines >> name;
+            continue;
+        }
+        lines >> index >> parent >> name;
+        EXPECT_EQ(corpus.Load(index - index % options.batchSize).Input(index), all.Entry(entry++).bytes) << index;
+    }
+    for (const Finding& finding : result.findings) {
+        const FuzzBytes input = corpus.Load(finding.index - finding.index % options.batchSize).Input(finding.index);
+        EXPECT_EQ(FileContents(finding.savedAs), std::string(input.begin(), input.end()));
+    }
 }
