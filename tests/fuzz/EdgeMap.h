@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// One bit for each byte of the first 16 MiB of the program's image.
-constexpr size_t kEdgeMapBytes = size_t{1} << 21;
+// One bit for each byte of the first 64 MiB of the program's image (the coverage build's runner
+// is far larger than the default build's).
+constexpr size_t kEdgeMapBytes = size_t{1} << 23;
 
 // Records the edges reached from now on into map (kEdgeMapBytes bytes, shared with the runner);
 // null stops recording.

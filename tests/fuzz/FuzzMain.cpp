@@ -9,6 +9,7 @@
 //       reads that one input here, in this process; it is made from the corpus that the last
 //       run with seed S kept in DIR before that input's batch
 //   fuzz_runner --run-file FORMAT FILE             reads a saved input here, in this process
+//   fuzz_runner --list                             the formats' names, one a line
 #include <windows.h>
 
 #include <cstdio>
@@ -85,6 +86,10 @@ int Main(int argc, wchar_t** argv)
         if (arg == "--replay" && i + 2 < argc) {
             replayFormat = Narrow(argv[++i]);
             replayIndex = std::wcstoull(argv[++i], nullptr, 10);
+        } else if (arg == "--list") {
+            for (const FuzzTarget& target : FuzzTargets())
+                std::printf("%s\n", target.name);
+            return 0;
         } else if (arg == "--run-file" && i + 2 < argc) {
             const FuzzTarget& target = Target(Narrow(argv[i + 1]));
             TFileStream file(HostPath(Narrow(argv[i + 2]).c_str()), TFileMode::fmOpenRead);

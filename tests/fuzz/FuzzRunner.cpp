@@ -19,7 +19,8 @@
 namespace {
 
 constexpr DWORD kPollMilliseconds = 50;
-// Until its first input a batch process is starting up, which a busy machine may slow.
+// Until its first input a batch process is starting up, and between inputs (counting the GDI
+// objects, ending) it is not reading: a busy machine may slow both, and neither is an input's hang.
 constexpr ULONGLONG kStartMilliseconds = 60000;
 
 std::string Utf8(const std::wstring& text)
@@ -95,7 +96,8 @@ public:
             if (started != seen) {
                 seen = started;
                 since = ::GetTickCount64();
-            } else if (::GetTickCount64() - since > (seen == 0 ? kStartMilliseconds : options_.hangMilliseconds)) {
+            } else if (::GetTickCount64() - since >
+                       (seen == 0 || state_->running < 0 ? kStartMilliseconds : options_.hangMilliseconds)) {
                 ::TerminateProcess(process.get(), 1);
                 ::WaitForSingleObject(process.get(), INFINITE);
                 outcome.end = BatchOutcome::hung;

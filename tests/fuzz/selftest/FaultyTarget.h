@@ -12,8 +12,9 @@ enum class Fault { none, crash, escape, hang, leak };
 // hangs.
 Fault FaultOf(const FuzzBytes& input);
 
-// A format whose reader crashes only four branches deep: bytes 4 to 7 all 0x7F. Its
-// reader is traced, so the runner sees which of the steps an input reached (StaircaseLevel).
+// A format whose reader has four steps, each one branch deeper: bytes 4, 5, 6 and 7 being 0x7F
+// in turn. Its reader is traced, so the runner sees which of the steps an input reached
+// (StaircaseLevel).
 int StaircaseLevel(const FuzzBytes& input);
 void ReadStaircase(const uint8_t* data, size_t size);
 std::vector<FuzzSeed> StaircaseSeeds();
