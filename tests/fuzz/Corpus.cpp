@@ -2,12 +2,10 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 
-#include "toolkit/core/HandleOwners.h"
 #include "toolkit/core/Streams.h"
 
 namespace {
@@ -53,17 +51,8 @@ Mutator CorpusFolder::BeginRun()
 {
     ::CreateDirectoryW(path_.substr(0, path_.rfind(L'\\')).c_str(), nullptr);
     ::CreateDirectoryW(path_.c_str(), nullptr);
-    base_.clear();
+    base_ = FileNamesIn(path_, L"*.bin");
     kept_.clear();
-    WIN32_FIND_DATAW found;
-    unique_find search(::FindFirstFileW((path_ + L"\\*.bin").c_str(), &found));
-    if (search) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                base_.push_back(found.cFileName);
-        } while (::FindNextFileW(search.get(), &found));
-    }
-    std::sort(base_.begin(), base_.end());
     SaveRecord();
     return Load(0);
 }
