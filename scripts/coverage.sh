@@ -12,7 +12,8 @@
 #   bash scripts/coverage.sh --fuzz N [RUNNER ARGS]
 #       the guided mutation runner alone, N inputs of every format (100000: the long run), with
 #       a corpus of its own in build/coverage-build/fuzz-corpus, then the share of each reader's
-#       lines it reached; exits non-zero when an input crashed, hung or leaked
+#       lines it reached; exits non-zero when an input crashed, hung or leaked. FUZZ_JOBS=2 runs
+#       two formats at a time (scripts/fuzz.sh).
 #
 # Counts start from zero on every call. The Windows programs write their counts (.gcda files)
 # at exit to the paths GCC compiled in, Linux paths; GCOV_PREFIX=Z: makes them Z:/work/...,
