@@ -116,14 +116,17 @@ def fuzz_rows(folder):
         return [("mutation runner", "formats", "FAILED: none found")], ["mutation runner"]
     for name in formats:
         text = read(folder, f"fuzz-{name}.log")
-        m = re.search(r"^" + re.escape(name) + r"\s+(\d+)\s+(\d+)\s+(\d+)\s+(\d+)\s+([\d.]+)\s*$", text, re.M)
+        # format, inputs, corpus, kept, edges, crashes, hangs, leaks, seconds
+        m = re.search(r"^" + re.escape(name) + r"\s+(\d+)\s+(\d+)\s+(\d+)\s+(\d+)\s+(\d+)\s+(\d+)\s+(\d+)\s+([\d.]+)\s*$",
+                      text, re.M)
         if not m or exit_status(text) < 0:
             rows.append(("mutation runner", name, f"FAILED (exit {exit_status(text)})"))
             bad.append(name)
             continue
-        inputs, crashes, hangs, leaks = (int(x) for x in m.groups()[:4])
+        inputs, corpus, _, edges, crashes, hangs, leaks = (int(x) for x in m.groups()[:7])
         rows.append(("mutation runner", name,
-                     f"{inputs:,} inputs: {crashes} crashes, {hangs} hangs, {leaks} leaks ({float(m.group(5)):.0f} s)"))
+                     f"{inputs:,} inputs: {crashes} crashes, {hangs} hangs, {leaks} leaks; corpus {corpus:,}, "
+                     f"{edges:,} edges ({float(m.group(8)):.0f} s)"))
         if crashes or hangs or leaks or exit_status(text) != 0:
             bad.append(name)
     return rows, bad

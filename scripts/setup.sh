@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, once; quick when everything is there.
 #   packages: MinGW-w64 cross compilers, zlib for MinGW, Wine, Xvfb, fonts, ImageMagick, GoogleTest,
-#             osslsigncode and openssl for signing, pefile to read the payload's version
+#             osslsigncode and openssl for signing, pefile to read the payload's version, clang for
+#             the second compiler's warning check
 #   the oldest osslsigncode of the machine's Debian suite beside the installed one (for the tests)
 #   libjpeg for MinGW, built from Debian's source package into a cache (scripts/setup-libjpeg.sh)
 #   the build's own Wine prefix with Japanese font substitutes (not with --no-wine-prefix)
@@ -12,7 +13,7 @@ build=${BUILD_DIR:-$root/build}
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64 xvfb xauth x11-utils
           fonts-ipafont-gothic fonts-wine imagemagick googletest cmake ninja-build python3 dpkg-dev
-          osslsigncode openssl python3-pefile binutils
+          osslsigncode openssl python3-pefile binutils clang
           g++-mingw-w64-i686-posix)  # the 32-bit stand-in product of the tests
 missing=()
 for p in "${packages[@]}"; do

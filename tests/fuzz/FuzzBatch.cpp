@@ -6,12 +6,14 @@
 #include <exception>
 #include <string>
 
+#include "tests/fuzz/Corpus.h"
 #include "tests/fuzz/Mutator.h"
 #include "toolkit/core/Errors.h"
 
 namespace {
 
 constexpr wchar_t kBatchSwitch[] = L"--fuzz-batch";
+constexpr wchar_t kNoCorpus[] = L"-";
 
 BatchState* g_state = nullptr;
 
@@ -76,7 +78,7 @@ void RunOne(const FuzzTarget& target, const FuzzBytes& input)
 class StateView {
 public:
     explicit StateView(HANDLE mapping)
-        : view_(static_cast<BatchState*>(::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(BatchState)))) {}
+        : view_(static_cast<BatchState*>(::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, kBatchMappingBytes))) {}
     ~StateView()
     {
         if (view_)
@@ -93,11 +95,13 @@ private:
 }  // namespace
 
 std::wstring FuzzBatchCommand(const std::wstring& program, const std::string& format, uint64_t runSeed,
-                              uint64_t first, uint64_t count, HANDLE state)
+                              uint64_t first, uint64_t count, HANDLE state, const std::wstring& corpusFolder,
+                              uint64_t corpusUpTo)
 {
     return L"\"" + program + L"\" " + kBatchSwitch + L" " + std::wstring(format.begin(), format.end()) + L" " +
            std::to_wstring(runSeed) + L" " + std::to_wstring(first) + L" " + std::to_wstring(count) + L" " +
-           std::to_wstring(reinterpret_cast<uintptr_t>(state));
+           std::to_wstring(reinterpret_cast<uintptr_t>(state)) + L" " + std::to_wstring(corpusUpTo) + L" \"" +
+           (corpusFolder.empty() ? std::wstring(kNoCorpus) : corpusFolder) + L"\"";
 }
 
 bool IsFuzzBatchCommand(int argc, wchar_t** argv)
@@ -107,7 +111,7 @@ bool IsFuzzBatchCommand(int argc, wchar_t** argv)
 
 int RunFuzzBatch(const std::vector<FuzzTarget>& table, int argc, wchar_t** argv)
 {
-    if (argc != 7)
+    if (argc != 9)
         return kBatchRefused;
     const std::string format = Narrow(argv[2]);
     const FuzzTarget* target = FindFuzzTarget(table, format);
@@ -115,15 +119,19 @@ int RunFuzzBatch(const std::vector<FuzzTarget>& table, int argc, wchar_t** argv)
     const uint64_t first = std::wcstoull(argv[4], nullptr, 10);
     const uint64_t count = std::wcstoull(argv[5], nullptr, 10);
     StateView view(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(argv[6], nullptr, 10))));
+    const uint64_t corpusUpTo = std::wcstoull(argv[7], nullptr, 10);
+    const std::wstring corpusFolder = argv[8];
     BatchState* state = view.get();
     if (!target || !state)
         return kBatchRefused;
     g_state = state;
     QuietFaults();
 
-    const Mutator mutator(*target, runSeed);
+    const Mutator mutator = corpusFolder == kNoCorpus ? Mutator(*target, runSeed)
+                                                      : CorpusFolder(corpusFolder, *target, runSeed).Load(corpusUpTo);
+    RecordEdgesInto(EdgeMapOf(state));
     state->warmingUp = 1;
-    for (uint64_t i = 0; i < mutator.SeedCount(); ++i) {
+    for (uint64_t i = 0; i < mutator.TargetSeedCount(); ++i) {
         state->running = static_cast<LONG64>(i);
         ::InterlockedIncrement64(&state->started);
         RunOne(*target, mutator.Input(i));
@@ -135,9 +143,17 @@ int RunFuzzBatch(const std::vector<FuzzTarget>& table, int argc, wchar_t** argv)
         const FuzzBytes input = mutator.Input(i);
         state->running = static_cast<LONG64>(i);
         ::InterlockedIncrement64(&state->started);
+        TakeNewEdges();
         RunOne(*target, input);
+        // The seeds and the base are in the corpus already.
+        const LONG keptCount = state->keptCount;
+        if (TakeNewEdges() && i >= mutator.SeedCount() && keptCount < static_cast<LONG>(kMaxKept)) {
+            state->kept[keptCount] = static_cast<LONG64>(i);
+            state->keptCount = keptCount + 1;
+        }
         ::InterlockedIncrement64(&state->done);
     }
+    RecordEdgesInto(nullptr);
     state->running = -1;
     state->after = CountGuiObjects();
     state->countsTaken = 1;

@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <set>
+#include <utility>
 #include <stdexcept>
 
+#include "tests/fuzz/Corpus.h"
 #include "tests/fuzz/FuzzBatch.h"
 #include "tests/fuzz/Mutator.h"
 #include "toolkit/core/Errors.h"
@@ -15,7 +19,8 @@
 namespace {
 
 constexpr DWORD kPollMilliseconds = 50;
-// Until its first input a batch process is starting up, which a busy machine may slow.
+// Until its first input a batch process is starting up, and between inputs (counting the GDI
+// objects, ending) it is not reading: a busy machine may slow both, and neither is an input's hang.
 constexpr ULONGLONG kStartMilliseconds = 60000;
 
 std::string Utf8(const std::wstring& text)
@@ -53,10 +58,11 @@ public:
           program_(options.batchProgram.empty() ? ThisProgram() : options.batchProgram)
     {
         SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        // A new mapping is all zeros: no edge reached yet.
         mapping_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, &inherited, PAGE_READWRITE, 0,
-                                            sizeof(BatchState), nullptr));
+                                            static_cast<DWORD>(kBatchMappingBytes), nullptr));
         if (mapping_)
-            state_ = static_cast<BatchState*>(::MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, sizeof(BatchState)));
+            state_ = static_cast<BatchState*>(::MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, kBatchMappingBytes));
         if (!state_)
             throw std::runtime_error("cannot make the memory shared with batch processes");
     }
@@ -64,11 +70,16 @@ public:
     BatchLauncher(const BatchLauncher&) = delete;
     BatchLauncher& operator=(const BatchLauncher&) = delete;
 
+    // Inputs from here on are made from the corpus the run had before input upTo.
+    void SetCorpusUpTo(uint64_t upTo) { corpusUpTo_ = upTo; }
+
     BatchOutcome Run(uint64_t first, uint64_t count)
     {
+        // The edge map stays: it holds every edge reached in the format's run so far.
         std::memset(static_cast<void*>(state_), 0, sizeof *state_);
         state_->running = -1;
-        std::wstring command = FuzzBatchCommand(program_, target_.name, options_.seed, first, count, mapping_.get());
+        std::wstring command = FuzzBatchCommand(program_, target_.name, options_.seed, first, count, mapping_.get(),
+                                                options_.corpusFolder, corpusUpTo_);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
@@ -85,7 +96,8 @@ public:
             if (started != seen) {
                 seen = started;
                 since = ::GetTickCount64();
-            } else if (::GetTickCount64() - since > (seen == 0 ? kStartMilliseconds : options_.hangMilliseconds)) {
+            } else if (::GetTickCount64() - since >
+                       (seen == 0 || state_->running < 0 ? kStartMilliseconds : options_.hangMilliseconds)) {
                 ::TerminateProcess(process.get(), 1);
                 ::WaitForSingleObject(process.get(), INFINITE);
                 outcome.end = BatchOutcome::hung;
@@ -106,8 +118,14 @@ public:
         outcome.before = state_->before;
         outcome.after = state_->after;
         outcome.note.assign(state_->note, strnlen(state_->note, sizeof state_->note));
+        const LONG keptCount = std::clamp<LONG>(LONG{state_->keptCount}, 0, static_cast<LONG>(kMaxKept));
+        kept_.insert(state_->kept, state_->kept + keptCount);
         return outcome;
     }
+
+    // The inputs that reached new edges since the last call, in index order.
+    std::set<uint64_t> TakeKept() { return std::exchange(kept_, {}); }
+    size_t Edges() const { return CountEdges(EdgeMapOf(state_)); }
 
 private:
     const FuzzTarget& target_;
@@ -115,6 +133,8 @@ private:
     std::wstring program_;
     unique_handle mapping_;
     BatchState* state_ = nullptr;
+    uint64_t corpusUpTo_ = 0;
+    std::set<uint64_t> kept_;
 };
 
 std::string DescribeEnd(const BatchOutcome& outcome, unsigned hangMilliseconds)
@@ -129,20 +149,53 @@ std::string DescribeEnd(const BatchOutcome& outcome, unsigned hangMilliseconds)
 class FormatRun {
 public:
     FormatRun(const FuzzTarget& target, const RunnerOptions& options)
-        : options_(options), mutator_(target, options.seed), launcher_(target, options)
+        : options_(options), corpus_(OpenCorpus(target, options)),
+          mutator_(corpus_ ? corpus_->BeginRun() : Mutator(target, options.seed)), launcher_(target, options)
     {
         result_.format = target.name;
     }
 
     FormatResult Run()
     {
-        for (uint64_t first = 0; first < options_.inputs && !stopped_; first += options_.batchSize)
+        for (uint64_t first = 0; first < options_.inputs && !stopped_; first += options_.batchSize) {
+            // The corpus changes only between batches, so the run seed, an input's index and the
+            // batch size give the corpus the input was made from.
+            launcher_.SetCorpusUpTo(first);
             RunRange(first, std::min(options_.inputs, first + options_.batchSize));
+            KeepNewEdges();
+        }
         result_.inputs = options_.inputs;
+        result_.corpusSize = mutator_.CorpusSize();
+        result_.edges = launcher_.Edges();
         return result_;
     }
 
 private:
+    static std::optional<CorpusFolder> OpenCorpus(const FuzzTarget& target, const RunnerOptions& options)
+    {
+        if (options.corpusFolder.empty())
+            return std::nullopt;
+        return CorpusFolder(options.corpusFolder, target, options.seed);
+    }
+
+    // The inputs of the last batch that reached new edges join the corpus, in index order.
+    void KeepNewEdges()
+    {
+        const std::set<uint64_t> indices = launcher_.TakeKept();
+        if (!corpus_)
+            return;
+        std::vector<FuzzSeed> entries;
+        for (uint64_t index : indices) {
+            size_t parent = 0;
+            FuzzBytes input = mutator_.Input(index, &parent);
+            corpus_->Keep(index, parent, input);
+            entries.push_back({std::move(input), mutator_.Entry(parent).fields});
+        }
+        for (FuzzSeed& entry : entries)
+            mutator_.Keep(std::move(entry));
+        result_.kept += entries.size();
+    }
+
     // Runs [first, end) to the end, one child after another when inputs crash or hang.
     void RunRange(uint64_t first, uint64_t end)
     {
@@ -236,6 +289,7 @@ private:
     }
 
     const RunnerOptions& options_;
+    std::optional<CorpusFolder> corpus_;
     Mutator mutator_;
     BatchLauncher launcher_;
     FormatResult result_;
@@ -252,8 +306,8 @@ int FormatResult::Count(FindingKind kind) const
 
 FormatResult FuzzFormat(const FuzzTarget& target, const RunnerOptions& options)
 {
-    if (options.batchSize == 0)
-        throw std::invalid_argument("batch size 0");
+    if (options.batchSize == 0 || options.batchSize > kMaxKept)
+        throw std::invalid_argument("batch size outside 1.." + std::to_string(kMaxKept));
     return FormatRun(target, options).Run();
 }
 

@@ -14,6 +14,10 @@ struct RunnerOptions {
     unsigned hangMilliseconds = 10000;  // one input running longer than this is a hang
     std::wstring findingsFolder;     // where failing inputs are saved; empty: not saved
     std::wstring batchProgram;       // the program that runs batches; empty: this one
+    // Where each format's corpus is kept (Corpus.h): an input that reaches an edge of the traced
+    // readers that no input before it reached joins the corpus, and later inputs are made from
+    // it too. Empty: inputs are made from the seeds alone and nothing is kept.
+    std::wstring corpusFolder;
 };
 
 enum class FindingKind { crash, hang, leak };
@@ -31,6 +35,9 @@ struct Finding {
 struct FormatResult {
     std::string format;
     uint64_t inputs = 0;
+    size_t corpusSize = 0;  // seeds, base and kept inputs at the end
+    size_t kept = 0;        // inputs this run added to the corpus
+    size_t edges = 0;       // edges of the traced readers reached
     std::vector<Finding> findings;
     int Count(FindingKind kind) const;
 };

@@ -16,12 +16,11 @@ const FuzzTarget* FindFuzzTarget(const std::vector<FuzzTarget>& table, const std
     return nullptr;
 }
 
-std::vector<FuzzSeed> SeedFiles(const char* format)
+std::vector<std::wstring> FileNamesIn(const std::wstring& folder, const wchar_t* pattern)
 {
-    const std::wstring folder = HostPath((std::string(FUZZ_SEED_DIR) + "/" + format).c_str());
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    unique_find search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+    unique_find search(::FindFirstFileW((folder + L"\\" + pattern).c_str(), &found));
     if (search) {
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -29,8 +28,14 @@ std::vector<FuzzSeed> SeedFiles(const char* format)
         } while (::FindNextFileW(search.get(), &found));
     }
     std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<FuzzSeed> SeedFiles(const char* format)
+{
+    const std::wstring folder = HostPath((std::string(FUZZ_SEED_DIR) + "/" + format).c_str());
     std::vector<FuzzSeed> seeds;
-    for (const std::wstring& name : names) {
+    for (const std::wstring& name : FileNamesIn(folder, L"*")) {
         TFileStream file(folder + L"\\" + name, TFileMode::fmOpenRead);
         FuzzSeed seed;
         seed.bytes.resize(static_cast<size_t>(file.Size()));

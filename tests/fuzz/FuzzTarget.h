@@ -37,5 +37,8 @@ const std::vector<FuzzTarget>& FuzzTargets();
 // The entry of table called name, or null.
 const FuzzTarget* FindFuzzTarget(const std::vector<FuzzTarget>& table, const std::string& name);
 
+// The names of the files in folder that match pattern ("*.bin"), in name order.
+std::vector<std::wstring> FileNamesIn(const std::wstring& folder, const wchar_t* pattern);
+
 // The files of tests/fuzz/seeds/<format>/, in name order, as seeds without fields of their own.
 std::vector<FuzzSeed> SeedFiles(const char* format);

@@ -1,6 +1,7 @@
 #include "tests/fuzz/Mutator.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 const uint32_t kBoundaryValues[12] = {0,      1,      0x7F,       0xFF,       0x7FFF,     0x8000,
@@ -123,19 +124,28 @@ void Mutate(FuzzBytes& data, const std::vector<SizeField>& fields, Random& rando
 
 }  // namespace
 
-Mutator::Mutator(const FuzzTarget& target, uint64_t runSeed)
-    : seeds_(target.seeds()), targetFields_(target.sizeFields), stream_(Mix(runSeed) ^ HashName(target.name))
+Mutator::Mutator(const FuzzTarget& target, uint64_t runSeed, std::vector<FuzzSeed> base)
+    : corpus_(target.seeds()), targetSeeds_(corpus_.size()), targetFields_(target.sizeFields),
+      stream_(Mix(runSeed) ^ HashName(target.name))
 {
-    if (seeds_.empty())
+    if (corpus_.empty())
         throw std::invalid_argument(std::string("no seeds for ") + target.name);
+    corpus_.insert(corpus_.end(), std::make_move_iterator(base.begin()), std::make_move_iterator(base.end()));
+    unchanged_ = corpus_.size();
 }
 
-FuzzBytes Mutator::Input(uint64_t index) const
+FuzzBytes Mutator::Input(uint64_t index, size_t* parent) const
 {
-    if (index < seeds_.size())
-        return seeds_[static_cast<size_t>(index)].bytes;
+    if (index < unchanged_) {
+        if (parent)
+            *parent = static_cast<size_t>(index);
+        return corpus_[static_cast<size_t>(index)].bytes;
+    }
     Random random(Mix(stream_ ^ Mix(index)));
-    const FuzzSeed& seed = seeds_[random.Below(seeds_.size())];
+    const size_t from = random.Below(corpus_.size());
+    if (parent)
+        *parent = from;
+    const FuzzSeed& seed = corpus_[from];
     std::vector<SizeField> fields = targetFields_;
     fields.insert(fields.end(), seed.fields.begin(), seed.fields.end());
     FuzzBytes data = seed.bytes;

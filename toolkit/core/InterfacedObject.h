@@ -42,7 +42,7 @@ public:
         if (IsEqualGUID(iid, kIID_IUnknown))
             *out = AsUnknown();
         else
-            ((IsEqualGUID(iid, InterfaceIid<Interfaces>()) ? (*out = static_cast<Interfaces*>(this), true) : false) || ...);
+            (void)((IsEqualGUID(iid, InterfaceIid<Interfaces>()) ? (*out = static_cast<Interfaces*>(this), true) : false) || ...);
         if (!*out)
             return E_NOINTERFACE;
         AddRef();

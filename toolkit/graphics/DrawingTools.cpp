@@ -97,8 +97,11 @@ void TFont::CopyIn(TPersistent* source)
         TPersistent::CopyIn(source);
         return;
     }
-    bool changed = Assign(name_, font->name_) | Assign(color_, font->color_) | Assign(style_, font->style_) |
-                   Assign(charset_, font->charset_);
+    // Every field is taken, so no short-circuit here.
+    bool changed = Assign(name_, font->name_);
+    changed |= Assign(color_, font->color_);
+    changed |= Assign(style_, font->style_);
+    changed |= Assign(charset_, font->charset_);
     // Measured against another resolution, the font keeps its size in points.
     const int height = font->pixelsPerInch_ == pixelsPerInch_
                            ? font->height_
@@ -165,7 +168,10 @@ void TPen::CopyIn(TPersistent* source)
         TPersistent::CopyIn(source);
         return;
     }
-    if (Assign(color_, pen->color_) | Assign(width_, pen->width_) | Assign(style_, pen->style_))
+    bool changed = Assign(color_, pen->color_);
+    changed |= Assign(width_, pen->width_);
+    changed |= Assign(style_, pen->style_);
+    if (changed)
         Changed();
 }
 
@@ -209,7 +215,9 @@ void TBrush::CopyIn(TPersistent* source)
         TPersistent::CopyIn(source);
         return;
     }
-    if (Assign(color_, brush->color_) | Assign(style_, brush->style_))
+    bool changed = Assign(color_, brush->color_);
+    changed |= Assign(style_, brush->style_);
+    if (changed)
         Changed();
 }
 

@@ -49,6 +49,7 @@ Fault FaultOf(const FuzzBytes& input)
 
 const std::vector<FuzzTarget>& FaultyTargets()
 {
-    static const std::vector<FuzzTarget> table = {{"Faulty", ReadFaulty, FaultySeeds, {{4, 2}}}};
+    static const std::vector<FuzzTarget> table = {{"Faulty", ReadFaulty, FaultySeeds, {{4, 2}}},
+                                                   {"Staircase", ReadStaircase, StaircaseSeeds, {}}};
     return table;
 }

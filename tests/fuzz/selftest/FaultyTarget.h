@@ -12,4 +12,12 @@ enum class Fault { none, crash, escape, hang, leak };
 // hangs.
 Fault FaultOf(const FuzzBytes& input);
 
+// A format whose reader has four steps, each one branch deeper: bytes 4, 5, 6 and 7 being 0x7F
+// in turn. Its reader is traced, so the runner sees which of the steps an input reached
+// (StaircaseLevel).
+int StaircaseLevel(const FuzzBytes& input);
+void ReadStaircase(const uint8_t* data, size_t size);
+std::vector<FuzzSeed> StaircaseSeeds();
+
+// The faulty format first, then the staircase.
 const std::vector<FuzzTarget>& FaultyTargets();

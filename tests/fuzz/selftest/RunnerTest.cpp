@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
+#include <sstream>
 #include <utility>
 
+#include "tests/fuzz/Corpus.h"
 #include "tests/fuzz/Mutator.h"
 #include "tests/fuzz/selftest/FaultyTarget.h"
 #include "tests/support/Files.h"
@@ -103,4 +106,95 @@ TEST(MutationRunner, NamesAndSavesEveryInputThatCrashesHangsOrLeaks)
         EXPECT_NE(finding.detail.find(says), std::string::npos);
     }
     EXPECT_EQ(found, expected);
+}
+
+namespace {
+
+const FuzzTarget& Staircase()
+{
+    return FaultyTargets().at(1);
+}
+
+// The levels of the corpus entries the guided run kept, after the seed.
+std::vector<int> KeptLevels(const std::wstring& corpus, uint64_t seed)
+{
+    const Mutator kept = CorpusFolder(corpus, Staircase(), seed).Load(UINT64_MAX);
+    std::vector<int> levels;
+    for (size_t i = kept.SeedCount(); i < kept.CorpusSize(); ++i)
+        levels.push_back(StaircaseLevel(kept.Entry(i).bytes));
+    return levels;
+}
+
+}  // namespace
+
+TEST(GuidedMutationRunner, KeepsInputsThatReachNewEdgesAndClimbsFromThem)
+{
+    TempFolder corpus;
+    RunnerOptions options;
+    options.seed = 3;
+    options.inputs = 20000;
+    options.batchSize = 2000;
+    options.corpusFolder = corpus.Path();
+    const FormatResult result = FuzzFormat(Staircase(), options);
+
+    // Only an input that reached something new is kept: one for each step first reached (and
+    // one cut short of the steps altogether), up to the fourth.
+    std::vector<int> levels = KeptLevels(corpus.Path(), options.seed);
+    EXPECT_EQ(result.kept, levels.size());
+    std::sort(levels.begin(), levels.end());
+    EXPECT_EQ(std::adjacent_find(levels.begin(), levels.end()), levels.end());
+    ASSERT_FALSE(levels.empty());
+    EXPECT_EQ(levels.back(), 4) << testing::PrintToString(levels);
+    EXPECT_EQ(result.corpusSize, 1 + levels.size());
+    EXPECT_GT(result.edges, 4u);
+    EXPECT_TRUE(result.findings.empty());
+
+    // The same inputs from the seed alone, as the runner made them before it kept any, never
+    // get that deep.
+    const Mutator blind(Staircase(), options.seed);
+    int deepest = 0;
+    for (uint64_t i = 0; i < options.inputs; ++i)
+        deepest = std::max(deepest, StaircaseLevel(blind.Input(i)));
+    EXPECT_LT(deepest, 3);
+}
+
+TEST(GuidedMutationRunner, TheSameSeedGivesTheSameInputsAndCorpus)
+{
+    RunnerOptions options;
+    options.inputs = 3000;
+    options.batchSize = 1000;
+    options.seed = 3;
+    TempFolder first, again, other;
+    options.corpusFolder = first.Path();
+    FuzzFormat(Staircase(), options);
+    options.corpusFolder = again.Path();
+    FuzzFormat(Staircase(), options);
+    options.corpusFolder = other.Path();
+    options.seed = 4;
+    FuzzFormat(Staircase(), options);
+
+    const auto record = [](const TempFolder& folder, int seed) {
+        return FileContents(folder.Path() + L"\\Staircase\\seed" + std::to_wstring(seed) + L".txt");
+    };
+    ASSERT_NE(record(first, 3).find("kept "), std::string::npos);
+    EXPECT_EQ(record(first, 3), record(again, 3));
+    EXPECT_NE(record(first, 3), record(other, 4));
+
+    // The seed, the index and the batch size give an input again from the kept corpus.
+    const CorpusFolder corpus(first.Path(), Staircase(), 3);
+    const Mutator all = corpus.Load(UINT64_MAX);
+    std::istringstream lines(record(first, 3));
+    std::string kind;
+    uint64_t index = 0;
+    size_t parent = 0, entry = all.SeedCount();
+    std::string name;
+    while (lines >> kind) {
+        if (kind != "kept") {
+            lines >> name;
+            continue;
+        }
+        lines >> index >> parent >> name;
+        EXPECT_EQ(corpus.Load(index - index % options.batchSize).Input(index), all.Entry(entry++).bytes) << index;
+    }
+    EXPECT_EQ(entry, all.CorpusSize());
 }
