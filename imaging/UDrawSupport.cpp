@@ -132,8 +132,10 @@ void FixPalette(HPALETTE palette, bool blackWhite, int size)
     WORD count = 0;
     if (::GetObjectW(palette, sizeof count, &count) != sizeof count)
         return;
-    PALETTEENTRY own[256];
-    const UINT ownCount = count ? ::GetPaletteEntries(palette, 0, std::min<UINT>(count, 256), own) : 0;
+    // All of the palette's entries are looked at: colours past the 256th fill the room that
+    // duplicates before them left.
+    std::vector<PALETTEENTRY> own(count);
+    const UINT ownCount = count ? ::GetPaletteEntries(palette, 0, count, own.data()) : 0;
 
     std::vector<PALETTEENTRY> list;
     list.reserve(256);
