@@ -111,7 +111,17 @@ bool IsPaletteDevice()
 
 bool IsWinNT()
 {
-    return familyOverride < 0 || familyOverride == 1;
+    // Asked once, at the first call, which the start-up steps make.
+    static const DWORD platform = [] {
+        OSVERSIONINFOW version{};
+        version.dwOSVersionInfoSize = sizeof version;
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)  // deprecated for version numbers; the platform is what we ask
+#endif
+        const BOOL asked = ::GetVersionExW(&version);
+        return asked ? version.dwPlatformId : 0UL;
+    }();
+    return familyOverride < 0 ? platform == VER_PLATFORM_WIN32_NT : familyOverride == 1;
 }
 
 TPlatformFamilyOverride::TPlatformFamilyOverride(bool winNT) : previous_(familyOverride)
