@@ -43,6 +43,8 @@ bool KnownHeaderSize(uint32_t size)
     return size == 12 || size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
 }
 
+constexpr long long kMaxSide = (1LL << 27) - 1;
+
 // The colour entries an info header names: biClrUsed, else the full count of a palette depth.
 long long NamedColors(const BITMAPINFOHEADER& h)
 {
@@ -106,10 +108,13 @@ void TDIBitmap::ReadDIB(TStream& stream)
     }
     h.biSize = sizeof(BITMAPINFOHEADER);
     const int bits = h.biBitCount;
-    // Pixels beyond what one read can take are refused here; whether a side is too long, or
-    // a depth unknown, is the system's to say when the section is made.
-    const long long rowBytes = RowBytes(std::llabs(h.biWidth), bits), rows = std::llabs(h.biHeight);
-    if (rows > 0 && rowBytes > INT_MAX / rows)
+    // Refused here: pixels beyond what one read can take, and sides beyond the system's device
+    // coordinates (27 bits), which no draw can reach; Wine's drawing code even corrupts its
+    // heap on such a width instead of refusing it. Whether a depth is known, or the memory
+    // there, is the system's to say when the section is made.
+    const long long columns = std::llabs(h.biWidth), rows = std::llabs(h.biHeight);
+    const long long rowBytes = RowBytes(columns, bits);
+    if (columns > kMaxSide || rows > kMaxSide || (rows > 0 && rowBytes > INT_MAX / rows))
         RaiseInvalidBitmap();
 
     // Bit fields: the three masks lie behind the first 40 bytes of the header, inside a

@@ -225,7 +225,7 @@ TEST(DIBitmap, RefusesHostileHeadersBeforeTouchingTheImage)
     }
 }
 
-TEST(DIBitmap, LongSidesAreTheSystemsToJudgeWithinTheCapOnPixelBytes)
+TEST(DIBitmap, SidesUpToTheDeviceCoordinatesLoadWithinTheCapOnPixelBytes)
 {
     // One row of `width` pixels with its first and last pixels red and blue, `height` times.
     auto strip = [](int32_t width, int32_t height, uint16_t bits, uint32_t headerSize) {
@@ -251,6 +251,9 @@ TEST(DIBitmap, LongSidesAreTheSystemsToJudgeWithinTheCapOnPixelBytes)
         {"core header 65,535 x 1, 1 bit", BmpFile(strip(65535, 1, 1, 12)), L"65535 x 1"},
         {"a negative width", With(BmpFile(strip(2, 2, 24, 40)), [](Bytes& f) { Patch(f, 18, 0xFFFFFFFE, 4); }),
          L"cannot create DIBSection(GLE="},
+        {"a width of 2^27, beyond the device coordinates",
+         With(BmpFile(strip(2, 2, 24, 40)), [](Bytes& f) { Patch(f, 18, 1u << 27, 4), Patch(f, 28, 1, 2); }),
+         tkconst::SInvalidBitmap},
         {"pixels beyond 2 GB", With(BmpFile(strip(40000, 2, 24, 40)), [](Bytes& f) { Patch(f, 22, 20000, 4); }),
          tkconst::SInvalidBitmap},
     };
