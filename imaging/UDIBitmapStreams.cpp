@@ -43,8 +43,7 @@ bool KnownHeaderSize(uint32_t size)
     return size == 12 || size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
 }
 
-// Sides beyond this overflow the system's drawing code; no picture comes near.
-constexpr long long kMaxSide = 32767;
+constexpr long long kMaxSide = (1LL << 27) - 1;
 
 // The colour entries an info header names: biClrUsed, else the full count of a palette depth.
 long long NamedColors(const BITMAPINFOHEADER& h)
@@ -109,8 +108,13 @@ void TDIBitmap::ReadDIB(TStream& stream)
     }
     h.biSize = sizeof(BITMAPINFOHEADER);
     const int bits = h.biBitCount;
-    if (std::llabs(h.biWidth) > kMaxSide || std::llabs(h.biHeight) > kMaxSide ||
-        RowBytes(std::llabs(h.biWidth), bits) * std::llabs(h.biHeight) > INT_MAX)
+    // Refused here: pixels beyond what one read can take, and sides beyond the system's device
+    // coordinates (27 bits), which no draw can reach; Wine's drawing code even corrupts its
+    // heap on such a width instead of refusing it. Whether a depth is known, or the memory
+    // there, is the system's to say when the section is made.
+    const long long columns = std::llabs(h.biWidth), rows = std::llabs(h.biHeight);
+    const long long rowBytes = RowBytes(columns, bits);
+    if (columns > kMaxSide || rows > kMaxSide || (rows > 0 && rowBytes > INT_MAX / rows))
         RaiseInvalidBitmap();
 
     // Bit fields: the three masks lie behind the first 40 bytes of the header, inside a
@@ -148,7 +152,10 @@ void TDIBitmap::ReadDIB(TStream& stream)
     Skip(stream, (entries - kept) * entrySize);
     if (h.biClrUsed)
         h.biClrUsed = static_cast<DWORD>(kept);
-    h.biClrImportant = std::min<DWORD>(h.biClrImportant, h.biClrUsed);
+    // A full table (biClrUsed 0) keeps its count of important colours; only a table cut
+    // short bounds it.
+    if (kept > 0)
+        h.biClrImportant = std::min<DWORD>(h.biClrImportant, static_cast<DWORD>(kept));
 
     void* pixels = nullptr;
     const long long size = CreateDIB(*info, pixels);

@@ -111,7 +111,17 @@ bool IsPaletteDevice()
 
 bool IsWinNT()
 {
-    return familyOverride < 0 || familyOverride == 1;
+    // Asked once, at the first call, which the start-up steps make.
+    static const DWORD platform = [] {
+        OSVERSIONINFOW version{};
+        version.dwOSVersionInfoSize = sizeof version;
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)  // deprecated for version numbers; the platform is what we ask
+#endif
+        const BOOL asked = ::GetVersionExW(&version);
+        return asked ? version.dwPlatformId : 0UL;
+    }();
+    return familyOverride < 0 ? platform == VER_PLATFORM_WIN32_NT : familyOverride == 1;
 }
 
 TPlatformFamilyOverride::TPlatformFamilyOverride(bool winNT) : previous_(familyOverride)
@@ -132,8 +142,10 @@ void FixPalette(HPALETTE palette, bool blackWhite, int size)
     WORD count = 0;
     if (::GetObjectW(palette, sizeof count, &count) != sizeof count)
         return;
-    PALETTEENTRY own[256];
-    const UINT ownCount = count ? ::GetPaletteEntries(palette, 0, std::min<UINT>(count, 256), own) : 0;
+    // All of the palette's entries are looked at: colours past the 256th fill the room that
+    // duplicates before them left.
+    std::vector<PALETTEENTRY> own(count);
+    const UINT ownCount = count ? ::GetPaletteEntries(palette, 0, count, own.data()) : 0;
 
     std::vector<PALETTEENTRY> list;
     list.reserve(256);

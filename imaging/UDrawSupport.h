@@ -24,9 +24,10 @@ int ScreenColorDepth();
 // A screen of 8 bits per pixel or less, which shows colours through a palette.
 bool IsPaletteDevice();
 
-// Every system we run on is of the Windows NT family. The image classes keep the paths for
-// the other family (drawing through device-independent copies); tests reach them through
-// TPlatformFamilyOverride.
+// True when the operating system's version query reports the Windows NT platform; false
+// when it reports another or fails. Every Windows we run on is of the NT family; the image
+// classes keep the paths for the other (drawing through device-independent copies), and tests
+// reach them through TPlatformFamilyOverride.
 bool IsWinNT();
 
 // For tests: IsWinNT answers `winNT` while this lives; the previous answer comes back after.

@@ -1,5 +1,6 @@
 #include "imaging/UImageEx.h"
 
+#include "toolkit/core/HandleOwners.h"
 #include "toolkit/core/StoredForm.h"
 #include "toolkit/graphics/Canvas.h"
 
@@ -54,6 +55,9 @@ void TImageEx::UpdateAutoSize()
 void TImageEx::PaintControl()
 {
     TCanvas& canvas = Canvas();
+    // The image is clipped out only while the margins are filled: the non-windowed children
+    // painted after us, over the image too, get the device context as it came.
+    const DCStateGuard state(canvas.Handle());
     canvas.Brush().CopyIn(&Brush());
     const RECT client = ClientRect();
     if (TImagePack* pack = ImagePack()) {

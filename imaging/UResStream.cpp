@@ -35,20 +35,15 @@ bool IsExistingFile(const std::wstring& fileName)
 
 }  // namespace
 
-bool MatchId(TStream& stream, const wchar_t* id, long long headerEnd)
+bool MatchId(TStream& stream, const wchar_t* id)
 {
-    const long long room = std::max(0LL, headerEnd - stream.Position());
     if (IS_INTRESOURCE(id)) {
         uint8_t field[4];
-        if (room < 4)
-            RaiseReadError();
         stream.ReadBuffer(field, 4);
         return field[0] == 0xFF && field[1] == 0xFF && (field[2] | field[3] << 8) == LOWORD(id);
     }
     const size_t length = std::wcslen(id);
     const long long bytes = static_cast<long long>(length + 1) * 2;
-    if (room < bytes)
-        return false;
     std::vector<wchar_t> stored(length + 1);
     if (stream.Read(stored.data(), bytes) != bytes)
         return false;
@@ -76,19 +71,22 @@ void FindInResFile(TStream& dest, const std::wstring& fileName, const wchar_t* r
             file.ReadBuffer(sizes, kSizeFields);
             const long long dataSize = U32(sizes);
             const long long headerSize = U32(sizes + 4);
-            const long long dataStart = start + RoundUp4(headerSize);
-            // Checked before anything is read for the entry's data, so the scan only moves
-            // forward and a size beyond the file allocates nothing.
-            if (headerSize < kSizeFields || start + headerSize > size || (dataSize > 0 && dataStart + dataSize > size))
+            // A header shorter than its own sizes is no entry, and sizes of 0 would stand still.
+            if (headerSize < kSizeFields)
                 RaiseReadError();
-            const long long headerEnd = start + headerSize;
-            if (MatchId(file, resType, headerEnd) && MatchId(file, resName.c_str(), headerEnd)) {
+            const long long dataStart = start + RoundUp4(headerSize);
+            if (MatchId(file, resType) && MatchId(file, resName.c_str())) {
+                // Checked before anything is allocated for the data.
+                if (dataStart + dataSize > size)
+                    RaiseReadError();
                 file.SetPosition(dataStart);
                 if (dataSize > 0)  // CopyFrom takes 0 for "everything"
                     dest.CopyFrom(file, dataSize);
                 found = true;
                 break;
             }
+            // Skipped by its sizes alone, however far its identifiers were read, and whether
+            // or not its data is all there: the scan only moves forward.
             start = dataStart + RoundUp4(dataSize);
             file.SetPosition(start);
         }

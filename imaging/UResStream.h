@@ -46,16 +46,16 @@ private:
 // to case and whole ("LOGO" never matches "LOGOINFO"); an ordinal never matches a name, so the
 // customary empty first entry (type and name ordinal 0) never matches.
 //
-// Errors: a file that cannot be opened raises EFOpenError with "ﾌｧｲﾙ %s は開けません"; an
-// entry cut short inside its sizes or its type ordinal, one whose header size is smaller
-// than its two size fields (which could make the scan stand still), and one whose header or
+// Errors: a file that cannot be opened raises EFOpenError with "ﾌｧｲﾙ %s は開けません"; a
+// file cut inside an entry's sizes or its type ordinal, an entry whose header size is smaller
+// than its two size fields (which could make the scan stand still), and a matching entry whose
 // data reaches beyond the end of the file raise EReadError with "ｽﾄﾘｰﾑからの読み込みｴﾗｰ",
-// before anything is allocated for the data; no entry raises EResNotFound with
-// "%s ﾘｿｰｽが見つかりません" and the name. The file is closed on every path.
+// before anything is allocated for the data. Another entry reaching beyond the end ends the
+// scan. No matching entry raises EResNotFound with "%s ﾘｿｰｽが見つかりません" and the name. The
+// file is closed on every path.
 void FindInResFile(TStream& dest, const std::wstring& fileName, const wchar_t* resType, const std::wstring& resName);
 
-// Reads one identifier field at the stream's position, within the entry's header (which
-// ends at headerEnd), and tells whether it is `id`. An ordinal reads 4 bytes, and raises
-// EReadError when they are not there. A name of n characters reads n + 1 units; when they are
-// not all inside the header it does not match.
-bool MatchId(TStream& stream, const wchar_t* id, long long headerEnd);
+// Reads one identifier field at the stream's position and tells whether it is `id`. An
+// ordinal reads 4 bytes, and raises EReadError when the stream ends first. A name of n
+// characters reads n + 1 units; when the stream ends first it does not match.
+bool MatchId(TStream& stream, const wchar_t* id);

@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/GuiCounts.h"
 #include "tests/support/TestImagePack.h"
 #include "toolkit/core/ByteViewStream.h"
 #include "toolkit/core/StoredForm.h"
+#include "toolkit/windows/Application.h"
 #include "toolkit/windows/Forms.h"
+#include "toolkit/windows/StandardControls.h"
 
 namespace {
 
@@ -98,6 +101,46 @@ TEST(ImageControls, TheImageIsDrawnFirstAndTheBrushFillsOnlyWhatIsLeft)
         EXPECT_EQ(page.Canvas().Pixel(100, 0), c.row[2]);
         EXPECT_EQ(page.Canvas().Pixel(100, 99), c.row[2]);
     }
+}
+
+TEST(ImageControls, ChildrenOverThePictureArePaintedAndEveryPaintEndsAlsoWhenDrawingFails)
+{
+    std::vector<std::wstring> errors;
+    Application().OnException = [&](TObject*, const Exception& e) { errors.push_back(e.Message()); };
+    for (bool fails : {false, true}) {
+        SCOPED_TRACE(fails ? "the pack's drawing fails" : "the pack draws");
+        errors.clear();
+        Shown shown;
+        TTestPack pack(nullptr, 200, 100, kBlue);
+        shown.image->SetKeepRatio(false);  // the picture covers the whole control
+        shown.image->SetColor(kGreen);     // which the label fills with
+        shown.image->SetImagePack(&pack);
+        pack.FailDrawing = fails;
+        const auto label = std::make_unique<TLabel>(nullptr);
+        label->SetAutoSize(false);
+        label->Transparent = false;
+        label->SetCaption(L"ロゴ");
+        label->SetBounds(50, 30, 40, 20);
+        label->SetParent(shown.image);
+        HWND window = shown.image->Handle();
+        const auto paint = [&] {
+            ::InvalidateRect(window, nullptr, FALSE);
+            ::UpdateWindow(window);
+        };
+        paint();  // whatever the system makes once is made now
+        const GuiLeakCheck check;
+        for (int i = 0; i < 100; ++i)
+            paint();
+        EXPECT_EQ(check.Check(), "");
+        EXPECT_EQ(errors, std::vector<std::wstring>(fails ? 101 : 0, L"drawing failed")) << "through the guard";
+        const WindowDC screen(window);
+        EXPECT_EQ(::GetPixel(screen.get(), 85, 45), kGreen) << "the label, over the picture";
+        if (!fails) {
+            EXPECT_EQ(::GetPixel(screen.get(), 150, 80), kBlue) << "the picture";
+        }
+        label->SetParent(nullptr);
+    }
+    Application().OnException = nullptr;
 }
 
 TEST(ImageControls, PlainControlsPaintNothingAndSwallowTheErase)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -201,7 +203,7 @@ TEST(DIBitmap, RefusesHostileHeadersBeforeTouchingTheImage)
     const std::pair<Bytes, std::wstring> cases[] = {
         {patched(14, 11), tkconst::SInvalidBitmap},          // header sizes
         {patched(14, 64), tkconst::SInvalidBitmap},
-        {patched(22, 0x80000000), tkconst::SInvalidBitmap},  // a side beyond 32,767
+        {patched(22, 0x80000000), tkconst::SInvalidBitmap},  // pixels beyond 2 GB
         {BmpFile(With(Deep(16), [](BmpSpec& s) {             // overlapping masks
              s.compression = BI_BITFIELDS, s.writeMasks = true, s.masks[0] = 0xF800, s.masks[1] = 0x0FF0, s.masks[2] = 0x1F;
          })), tkconst::SInvalidBitmap},
@@ -220,6 +222,81 @@ TEST(DIBitmap, RefusesHostileHeadersBeforeTouchingTheImage)
             EXPECT_EQ(e.Message(), message);
         }
         EXPECT_EQ(Drawn(dib), kSquare);
+    }
+}
+
+TEST(DIBitmap, SidesUpToTheDeviceCoordinatesLoadWithinTheCapOnPixelBytes)
+{
+    // One row of `width` pixels with its first and last pixels red and blue, `height` times.
+    auto strip = [](int32_t width, int32_t height, uint16_t bits, uint32_t headerSize) {
+        BmpSpec s;
+        s.headerSize = headerSize, s.width = width, s.height = height, s.bitCount = bits;
+        Bytes row(static_cast<size_t>((static_cast<int64_t>(width) * bits + 7) / 8), 0);
+        if (bits == 24) {
+            row[2] = 0xFF, row[row.size() - 3] = 0xFF;
+        } else {
+            s.table = {Quad(kBlack), Quad(kWhite)};
+            row.front() = 0x80, row.back() = 0x02;  // pixels 0 and 65,534
+        }
+        s.rows.assign(static_cast<size_t>(std::abs(height)), row);
+        return s;
+    };
+    const struct {
+        const char* name;
+        Bytes file;
+        std::wstring result;  // the size loaded, or the start of the error's message
+    } cases[] = {
+        {"40,000 x 2, 24 bits", BmpFile(strip(40000, 2, 24, 40)), L"40000 x 2"},
+        {"2 x 40,000, 24 bits, top-down", BmpFile(strip(2, -40000, 24, 40)), L"2 x 40000"},
+        {"core header 65,535 x 1, 1 bit", BmpFile(strip(65535, 1, 1, 12)), L"65535 x 1"},
+        {"a negative width", With(BmpFile(strip(2, 2, 24, 40)), [](Bytes& f) { Patch(f, 18, 0xFFFFFFFE, 4); }),
+         L"cannot create DIBSection(GLE="},
+        {"a width of 2^27, beyond the device coordinates",
+         With(BmpFile(strip(2, 2, 24, 40)), [](Bytes& f) { Patch(f, 18, 1u << 27, 4), Patch(f, 28, 1, 2); }),
+         tkconst::SInvalidBitmap},
+        {"pixels beyond 2 GB", With(BmpFile(strip(40000, 2, 24, 40)), [](Bytes& f) { Patch(f, 22, 20000, 4); }),
+         tkconst::SInvalidBitmap},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TDIBitmap dib;
+        std::wstring result;
+        try {
+            Load(dib, c.file);
+            result = std::to_wstring(dib.Width()) + L" x " + std::to_wstring(dib.Height());
+            const Bytes saved = Written([&](TStream& s) { dib.SaveStream(s); });
+            const size_t pixels = Le32(c.file, 10), savedPixels = Le32(saved, 10);
+            EXPECT_TRUE(std::equal(c.file.begin() + pixels, c.file.end(), saved.begin() + savedPixels, saved.end()))
+                << "the pixels written back";
+        } catch (const Exception& e) {
+            result = e.Message().substr(0, c.result.size());
+        }
+        EXPECT_EQ(result, c.result);
+    }
+}
+
+TEST(DIBitmap, ImportantColoursSurviveTheRoundTripWithinTheTableKept)
+{
+    auto important = [](BmpSpec form, uint32_t count) {
+        return With(BmpFile(form), [&](Bytes& f) { Patch(f, 50, count, 4); });
+    };
+    const struct {
+        const char* name;
+        Bytes file;
+        uint32_t colorsUsed, important;  // as written back
+    } cases[] = {
+        {"a full table", important(With(Indexed(8, 256), [](BmpSpec& s) { s.colorsUsed = 0; }), 7), 0, 7},
+        {"4 colours named", important(Indexed(8, 4), 7), 4, 4},
+        {"300 colours named, 256 kept", important(Indexed(8, 300), 280), 256, 256},
+        {"no table", important(Deep(24), 7), 0, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TDIBitmap dib;
+        Load(dib, c.file);
+        const Bytes saved = Written([&](TStream& s) { dib.SaveStream(s); });
+        EXPECT_EQ(Le32(saved, 46), c.colorsUsed);
+        EXPECT_EQ(Le32(saved, 50), c.important);
     }
 }
 

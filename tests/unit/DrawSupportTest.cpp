@@ -54,6 +54,12 @@ TEST(DrawSupport, FixPaletteKeepsEachColourOnceBetweenFixedEnds)
         return middle;
     };
     const uint32_t red = 0xFF000000, lime = 0x00FF0000;
+    Entries reds(256, red), afterReds;  // 300 entries: only those past the 256th bring new colours
+    for (uint32_t i = 1; i <= 44; ++i)
+        afterReds.push_back(i << 16 | 0x4000);
+    reds.insert(reds.end(), afterReds.begin(), afterReds.end());
+    Entries redThenOthers{red};
+    redThenOthers.insert(redThenOthers.end(), afterReds.begin(), afterReds.begin() + 13);
     const struct {
         Entries in;
         int size;
@@ -63,6 +69,7 @@ TEST(DrawSupport, FixPaletteKeepsEachColourOnceBetweenFixedEnds)
         {sixteen, 16, blackWhite({sixteen.begin(), sixteen.begin() + 14})},
         {{red | PC_NOCOLLAPSE, lime, red}, 5, blackWhite({red | PC_NOCOLLAPSE, lime, 0x100})},
         {{0x100}, 4, blackWhite({0x100, 0x200})},
+        {reds, 16, blackWhite(redThenOthers)},
     };
     for (const auto& c : cases) {
         const unique_hpalette palette = MakePalette(c.in);

@@ -160,6 +160,23 @@ private:
     HPALETTE old_;
 };
 
+// Saves a device context's state (SaveDC) and restores it (RestoreDC) on every path.
+class DCStateGuard {
+public:
+    explicit DCStateGuard(HDC dc) : dc_(dc), saved_(::SaveDC(dc)) {}
+    ~DCStateGuard()
+    {
+        if (saved_)
+            ::RestoreDC(dc_, saved_);
+    }
+    DCStateGuard(const DCStateGuard&) = delete;
+    DCStateGuard& operator=(const DCStateGuard&) = delete;
+
+private:
+    HDC dc_;
+    int saved_;
+};
+
 // A critical section, re-entered by the thread that holds it. The standard recursive mutex
 // of this runtime reports failure through std::system_error, which links the library's
 // whole narrow string into the program; a critical section cannot fail once made.

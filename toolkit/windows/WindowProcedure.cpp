@@ -1,6 +1,7 @@
 // Window classes, the making of windows, and the toolkit's one window procedure with the
 // guard that keeps every error inside it.
 #include <algorithm>
+#include <exception>
 
 #include "toolkit/core/Errors.h"
 #include "toolkit/graphics/Fonts.h"
@@ -45,6 +46,21 @@ HWND NotifyingChild(UINT message, LPARAM lparam)
     default: return reinterpret_cast<HWND>(lparam);  // WM_COMMAND and WM_CTLCOLOR*
     }
 }
+
+// One EndPaint for each BeginPaint, on every path.
+class TPaintSession {
+public:
+    explicit TPaintSession(HWND wnd) : wnd_(wnd), dc_(::BeginPaint(wnd, &ps_)) {}
+    ~TPaintSession() { ::EndPaint(wnd_, &ps_); }
+    TPaintSession(const TPaintSession&) = delete;
+    TPaintSession& operator=(const TPaintSession&) = delete;
+    HDC DC() const { return dc_; }
+
+private:
+    HWND wnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
+};
 
 int NextControlId()
 {
@@ -152,11 +168,18 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wparam, LPARAM lparam)
     switch (message) {
     case WM_PAINT:
         if (own) {
-            PAINTSTRUCT ps;
-            HDC dc = ::BeginPaint(handle_, &ps);
-            PaintWindow(dc);
-            PaintControls(dc);
-            ::EndPaint(handle_, &ps);
+            // The non-windowed children are painted even when the window's own painting
+            // fails; its error then goes on to the guard, after EndPaint.
+            const TPaintSession paint(handle_);
+            std::exception_ptr failure;
+            try {
+                PaintWindow(paint.DC());
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            PaintControls(paint.DC());
+            if (failure)
+                std::rethrow_exception(failure);
             return 0;
         }
         break;
