@@ -8,18 +8,14 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/BenchStats.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/Streams.h"
 
 namespace {
 
 constexpr long long kPiece = TStream::CopyPieceSize;  // 61440 bytes
-constexpr int kRepetitions = 3;
-
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency)
-{
-    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+constexpr int kRuns = 7;
 
 // Counts how often the block is grown or moved.
 class CountingMemoryStream : public TMemoryStream {
@@ -34,53 +30,35 @@ protected:
     }
 };
 
-struct Timing {
-    double seconds = 1e30;
-    int grows = 0;
-};
-
-// Best of a few runs; every run starts from memory the process has not touched.
-Timing WriteInPieces(const std::vector<unsigned char>& source, long long total)
+// One run from an empty stream: milliseconds, and the count of growths in `grows`.
+double WriteInPieces(const std::vector<unsigned char>& source, long long total, int& grows)
 {
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    Timing best;
-    for (int run = 0; run < kRepetitions; ++run) {
-        CountingMemoryStream stream;
-        QueryPerformanceCounter(&start);
-        for (long long at = 0; at < total; at += kPiece)
-            stream.WriteBuffer(source.data() + at, total - at < kPiece ? total - at : kPiece);
-        QueryPerformanceCounter(&end);
-        if (stream.Size() != total || std::memcmp(stream.Memory(), source.data(), static_cast<size_t>(total)) != 0)
-            throw EWriteError(L"the stream does not hold what was written");
-        if (Seconds(start, end, frequency) < best.seconds)
-            best.seconds = Seconds(start, end, frequency);
-        best.grows = stream.grows;
-    }
-    return best;
+    CountingMemoryStream stream;
+    const double start = bench::NowMs();
+    for (long long at = 0; at < total; at += kPiece)
+        stream.WriteBuffer(source.data() + at, total - at < kPiece ? total - at : kPiece);
+    const double ms = bench::NowMs() - start;
+    if (stream.Size() != total || std::memcmp(stream.Memory(), source.data(), static_cast<size_t>(total)) != 0)
+        throw EWriteError(L"the stream does not hold what was written");
+    grows = stream.grows;
+    return ms;
 }
 
+// One memcpy into memory the process has not touched yet, as the stream's is.
 double CopyOnce(const std::vector<unsigned char>& source, long long total)
 {
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    double best = 1e30;
-    for (int run = 0; run < kRepetitions; ++run) {
-        void* target = std::malloc(static_cast<size_t>(total));
-        if (!target)
-            throw EOutOfMemory(L"out of memory");
-        QueryPerformanceCounter(&start);
-        std::memcpy(target, source.data(), static_cast<size_t>(total));
-        QueryPerformanceCounter(&end);
-        // Reading the copy back keeps it from being optimised away.
-        const bool copied = static_cast<unsigned char*>(target)[total - 1] == source[static_cast<size_t>(total - 1)];
-        std::free(target);
-        if (!copied)
-            throw EWriteError(L"memcpy lost bytes");
-        if (Seconds(start, end, frequency) < best)
-            best = Seconds(start, end, frequency);
-    }
-    return best;
+    void* target = std::malloc(static_cast<size_t>(total));
+    if (!target)
+        throw EOutOfMemory(L"out of memory");
+    const double start = bench::NowMs();
+    std::memcpy(target, source.data(), static_cast<size_t>(total));
+    const double ms = bench::NowMs() - start;
+    // Reading the copy back keeps it from being optimised away.
+    const bool copied = static_cast<unsigned char*>(target)[total - 1] == source[static_cast<size_t>(total - 1)];
+    std::free(target);
+    if (!copied)
+        throw EWriteError(L"memcpy lost bytes");
+    return ms;
 }
 
 }  // namespace
@@ -92,14 +70,19 @@ int wmain()
         std::vector<unsigned char> source(static_cast<size_t>(sizes[2]));
         for (size_t i = 0; i < source.size(); ++i)
             source[i] = static_cast<unsigned char>(i * 31);
-        std::printf("written in %lld-byte pieces into a memory stream vs one memcpy; best of %d runs\n", kPiece,
-                    kRepetitions);
-        std::printf("%8s %14s %8s %12s %8s\n", "MiB", "stream ms", "grows", "memcpy ms", "ratio");
+        std::printf("written in %lld-byte pieces into a memory stream vs one memcpy; %d runs of each in turn, medians\n",
+                    kPiece, kRuns);
         for (long long total : sizes) {
-            const Timing pieces = WriteInPieces(source, total);
-            const double single = CopyOnce(source, total);
-            std::printf("%8lld %14.1f %8d %12.1f %8.2f\n", total >> 20, pieces.seconds * 1000.0, pieces.grows,
-                        single * 1000.0, pieces.seconds / single);
+            std::vector<double> pieces, single;
+            int grows = 0;
+            for (int run = 0; run < kRuns; ++run) {
+                pieces.push_back(WriteInPieces(source, total, grows));
+                single.push_back(CopyOnce(source, total));
+            }
+            std::printf("%lld MiB (%d growths):\n", total >> 20, grows);
+            bench::PrintTime("in pieces:", pieces);
+            bench::PrintTime("one memcpy:", single);
+            bench::PrintRatio(":", bench::Ratios(pieces, single));
         }
         return 0;
     } catch (const Exception& e) {

@@ -1,7 +1,7 @@
 // Times the resource image loader on the 400 x 360 24-bit logo, as the main window loads it:
 // from the program's own resources against finding the raw resource and making a DIB section
 // of it directly, and from an "Image.res" beside the program against reading the entry's bytes
-// from that file and making the DIB section of them directly.
+// from that file into memory allocated for them and making the DIB section of them directly.
 #include <windows.h>
 
 #include <algorithm>
@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/Modules.h"
+#include "bench/BenchStats.h"
 #include "imaging/UPictureEX.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/HandleOwners.h"
@@ -23,22 +25,13 @@ namespace {
 constexpr int kRounds = 15;
 constexpr int kPerRound = 40;
 
-// Seconds per call of the fastest of the rounds, so other work on the machine disturbs the
-// figures as little as it can.
-double Best(const std::function<void()>& work)
+// Milliseconds per call over one round of calls.
+double Round(const std::function<void()>& work)
 {
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    work();
-    double best = 1e9;
-    for (int round = 0; round < kRounds; ++round) {
-        QueryPerformanceCounter(&start);
-        for (int i = 0; i < kPerRound; ++i)
-            work();
-        QueryPerformanceCounter(&end);
-        best = std::min(best, static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart / kPerRound);
-    }
-    return best;
+    const double start = bench::NowMs();
+    for (int i = 0; i < kPerRound; ++i)
+        work();
+    return (bench::NowMs() - start) / kPerRound;
 }
 
 // The least a program can do with a packed 24-bit DIB: a section of its size, the pixels copied.
@@ -120,28 +113,40 @@ int wmain()
         size_t dataAt = 0;
         TFileBeside imageRes(L"Image.res", ImageRes(logo, logoSize, dataAt));
 
-        const double own = Best([] { LoadThroughLoader(L"no-such-Image.res"); });
-        const double ownFloor = Best([] {
+        auto own = [] { LoadThroughLoader(L"no-such-Image.res"); };
+        auto ownFloor = [] {
             HRSRC r = ::FindResourceW(nullptr, L"LOGO", RT_BITMAP);
             MakeSection(static_cast<const uint8_t*>(::LockResource(::LoadResource(nullptr, r))));
-        });
-        const double file = Best([] { LoadThroughLoader(L"Image.res"); });
-        std::vector<uint8_t> buffer(logoSize);
-        const double fileFloor = Best([&] {
+        };
+        auto file = [] { LoadThroughLoader(L"Image.res"); };
+        // The entry's bytes go into memory allocated for the load, as the loader's copy does:
+        // on the build machine under Wine the first touch of a page costs far more than copying
+        // it, so a buffer used again against a fresh one would time the pages.
+        auto fileFloor = [&] {
             TFileStream stream(imageRes.Path(), TFileMode::fmOpenRead);
             stream.SetPosition(static_cast<long long>(dataAt));
-            stream.ReadBuffer(buffer.data(), logoSize);
-            MakeSection(buffer.data());
-        });
+            std::unique_ptr<uint8_t[]> buffer(new uint8_t[logoSize]);
+            stream.ReadBuffer(buffer.get(), logoSize);
+            MakeSection(buffer.get());
+        };
+        // Rounds of the four in turn, so a drift of the machine touches them alike.
+        own(), ownFloor(), file(), fileFloor();
+        std::vector<double> ownMs, ownFloorMs, fileMs, fileFloorMs;
+        for (int round = 0; round < kRounds; ++round) {
+            ownMs.push_back(Round(own));
+            ownFloorMs.push_back(Round(ownFloor));
+            fileMs.push_back(Round(file));
+            fileFloorMs.push_back(Round(fileFloor));
+        }
 
-        std::printf("logo 400 x 360, 24 bits (%lu bytes); best of %d rounds of %d\n",
+        std::printf("logo 400 x 360, 24 bits (%lu bytes); %d rounds of %d calls each in turn, medians\n",
                     static_cast<unsigned long>(logoSize), kRounds, kPerRound);
-        std::printf("  loader, own resources:        %8.3f ms\n", own * 1000.0);
-        std::printf("  raw resource to DIB section:  %8.3f ms\n", ownFloor * 1000.0);
-        std::printf("  ratio:                        %8.3f\n", own / ownFloor);
-        std::printf("  loader, Image.res:            %8.3f ms\n", file * 1000.0);
-        std::printf("  file entry to DIB section:    %8.3f ms\n", fileFloor * 1000.0);
-        std::printf("  ratio:                        %8.3f\n", file / fileFloor);
+        bench::PrintTime("loader, own resources:", ownMs);
+        bench::PrintTime("raw resource to DIB section:", ownFloorMs);
+        bench::PrintRatio(" (own resources):", bench::Ratios(ownMs, ownFloorMs));
+        bench::PrintTime("loader, Image.res:", fileMs);
+        bench::PrintTime("file entry to DIB section:", fileFloorMs);
+        bench::PrintRatio(" (Image.res):", bench::Ratios(fileMs, fileFloorMs));
         return 0;
     } catch (const Exception& e) {
         std::fwprintf(stderr, L"%ls: %ls\n", e.ClassName(), e.Message().c_str());

@@ -1,8 +1,10 @@
 // Times the safety bitmap on the 400 x 360 24-bit logo: transparent drawing from warm caches
 // against two plain StretchBlt calls of the same size (the least two passes can cost), the
 // first transparent drawing after a change (mask and image copy built) against a warm one,
-// and loading the logo as a compressed bitmap file against loading the plain BMP file.
+// and loading the logo as a compressed bitmap file against loading the plain BMP file, alone
+// and with zlib's uncompress of the compressed bytes added (the least inflating can cost).
 #include <windows.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +14,7 @@
 
 #include "app/Modules.h"
 #include "app/Resources.h"
+#include "bench/BenchStats.h"
 #include "imaging/USafetyBitmap.h"
 #include "toolkit/core/ByteViewStream.h"
 #include "toolkit/core/Errors.h"
@@ -30,23 +33,14 @@ std::vector<unsigned char> ResourceBytes(const wchar_t* name)
     return {bytes, bytes + memory.Size()};
 }
 
-// Seconds per call of the fastest of the rounds, so other work on the machine disturbs the
-// figures as little as it can.
-double Best(const std::function<void()>& work)
+// Milliseconds per call over one round of calls.
+double Round(const std::function<void()>& work)
 {
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    work();
-    double best = 1e9;
-    for (int round = 0; round < kRounds; ++round) {
-        QueryPerformanceCounter(&start);
-        for (int i = 0; i < kPerRound; ++i)
-            work();
-        ::GdiFlush();
-        QueryPerformanceCounter(&end);
-        best = std::min(best, static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart / kPerRound);
-    }
-    return best;
+    const double start = bench::NowMs();
+    for (int i = 0; i < kPerRound; ++i)
+        work();
+    ::GdiFlush();
+    return (bench::NowMs() - start) / kPerRound;
 }
 
 void Load(TSafetyBitmap& bitmap, const std::vector<unsigned char>& file)
@@ -74,29 +68,54 @@ int wmain()
         TCanvas& canvas = page.Canvas();
         const RECT all{0, 0, w, h};
 
-        const double warm = Best([&] { canvas.RenderScaled(all, &logo); });
-        const double first = Best([&] {
+        auto warm = [&] { canvas.RenderScaled(all, &logo); };
+        auto first = [&] {
             logo.NotifyChanged(&logo);
             canvas.RenderScaled(all, &logo);
-        });
+        };
         HDC source = logo.Canvas().Handle();
-        const double floor = Best([&] {
+        auto floor = [&] {
             ::StretchBlt(canvas.Handle(), 0, 0, w, h, source, 0, 0, w, h, SRCPAINT);
             ::StretchBlt(canvas.Handle(), 0, 0, w, h, source, 0, 0, w, h, SRCAND);
-        });
+        };
         TSafetyBitmap loaded;
-        const double plain = Best([&] { Load(loaded, bmp); });
-        const double packed = Best([&] { Load(loaded, cbm); });
+        auto plain = [&] { Load(loaded, bmp); };
+        auto packed = [&] { Load(loaded, cbm); };
+        // The least a compressed file can add to a plain load: zlib's one-call uncompress of
+        // its bytes (behind the 17-byte header) into memory allocated for them, as the load
+        // inflates into memory of its own (on the build machine under Wine the first touch of
+        // a page costs far more than copying it, so memory used again would time the pages).
+        auto inflate = [&] {
+            std::unique_ptr<unsigned char[]> inflated(new unsigned char[bmp.size()]);
+            uLongf size = static_cast<uLongf>(bmp.size());
+            if (uncompress(inflated.get(), &size, cbm.data() + 17, static_cast<uLong>(cbm.size() - 17)) != Z_OK)
+                throw EReadError(L"uncompress failed");
+        };
+        // Rounds of all in turn, so a drift of the machine touches them alike.
+        warm(), first(), floor(), plain(), packed(), inflate();
+        std::vector<double> warmMs, floorMs, firstMs, plainMs, packedMs, inflateMs, plainInflateMs;
+        for (int round = 0; round < kRounds; ++round) {
+            warmMs.push_back(Round(warm));
+            floorMs.push_back(Round(floor));
+            firstMs.push_back(Round(first));
+            plainMs.push_back(Round(plain));
+            packedMs.push_back(Round(packed));
+            inflateMs.push_back(Round(inflate));
+            plainInflateMs.push_back(plainMs.back() + inflateMs.back());
+        }
 
-        std::printf("logo %d x %d, 24 bits; best of %d rounds of %d\n", w, h, kRounds, kPerRound);
-        std::printf("  transparent, warm caches:   %8.3f ms\n", warm * 1000.0);
-        std::printf("  two plain StretchBlt calls: %8.3f ms\n", floor * 1000.0);
-        std::printf("  ratio:                      %8.3f\n", warm / floor);
-        std::printf("  transparent, first drawing: %8.3f ms (mask and image copy built)\n", first * 1000.0);
-        std::printf("  ratio to a warm drawing:    %8.3f\n", first / warm);
-        std::printf("  load plain BMP (%zu bytes): %8.3f ms\n", bmp.size(), plain * 1000.0);
-        std::printf("  load CBM (%zu bytes):       %8.3f ms\n", cbm.size(), packed * 1000.0);
-        std::printf("  ratio:                      %8.3f\n", packed / plain);
+        std::printf("logo %d x %d, 24 bits; %d rounds of %d calls each in turn, medians\n", w, h, kRounds, kPerRound);
+        bench::PrintTime("transparent, warm caches:", warmMs);
+        bench::PrintTime("two plain StretchBlt calls:", floorMs);
+        bench::PrintRatio(" (transparent / StretchBlt):", bench::Ratios(warmMs, floorMs));
+        bench::PrintTime("transparent, first drawing:", firstMs);
+        bench::PrintRatio(" (first / warm drawing):", bench::Ratios(firstMs, warmMs));
+        std::printf("  plain BMP %zu bytes, CBM %zu bytes\n", bmp.size(), cbm.size());
+        bench::PrintTime("load plain BMP:", plainMs);
+        bench::PrintTime("load CBM:", packedMs);
+        bench::PrintTime("uncompress of the CBM's bytes:", inflateMs);
+        bench::PrintRatio(" (CBM / plain BMP):", bench::Ratios(packedMs, plainMs));
+        bench::PrintRatio(" (CBM / plain + uncompress):", bench::Ratios(packedMs, plainInflateMs));
         return 0;
     } catch (const Exception& e) {
         std::fwprintf(stderr, L"%ls: %ls\n", e.ClassName(), e.Message().c_str());

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/Resources.h"
+#include "bench/BenchStats.h"
 #include "resources/resource_ids.h"
 #include "toolkit/core/Errors.h"
 #include "toolkit/core/HandleOwners.h"
@@ -152,8 +153,13 @@ int Bench(int runs)
     std::printf("update procedure, start to replaced file:  %8.3f ms\n", u);
     std::printf("  the same with the dialog on the screen:  %8.3f ms\n", s);
     std::printf("uncompress + write + flush:                %8.3f ms\n", p);
-    std::printf("ratio:                                     %8.3f  (goal <= 1.2)\n", u / p);
-    std::printf("ratio with the dialog on the screen:       %8.3f\n", s / p);
+    // Each run's ratio to the plain run beside it gives the spread.
+    const bench::Spread us = bench::SpreadOf(bench::Ratios(update, plain));
+    const bench::Spread ss = bench::SpreadOf(bench::Ratios(shown, std::vector<double>(plain.begin() + runs, plain.end())));
+    std::printf("ratio:                                     %8.3f  (middle half %.3f to %.3f, %d runs; goal <= 1.2)\n",
+                u / p, us.low, us.high, runs);
+    std::printf("ratio with the dialog on the screen:       %8.3f  (middle half %.3f to %.3f, %d runs)\n", s / p,
+                ss.low, ss.high, runs);
     const double kib = 1024.0;
     std::printf("working set before the first update: %8.0f KiB; peak after it: %8.0f KiB\n",
                 static_cast<double>(before.WorkingSetSize) / kib, static_cast<double>(after.PeakWorkingSetSize) / kib);

@@ -1,5 +1,7 @@
 #include "imaging/UGMEMStream.h"
 
+#include "toolkit/core/HandleOwners.h"
+
 namespace {
 
 constexpr const wchar_t* SShouldNotRealloc = L"should not realloc Global Handle";
@@ -45,5 +47,33 @@ void* TGMEMStream::GrowBlock(long long& newCapacity)
 {
     if (attached_)
         throw EGMEMStream(SShouldNotRealloc);
-    return TMemoryStream::GrowBlock(newCapacity);
+    RoundCapacity(newCapacity);
+    if (newCapacity == capacity_)
+        return memory_;
+    // The block is movable global memory kept locked, so the handle can be found again from
+    // the pointer (GlobalHandle) and handed to whoever takes global blocks, the clipboard.
+    HGLOBAL own = capacity_ > 0 ? ::GlobalHandle(memory_) : nullptr;
+    if (newCapacity == 0) {
+        if (own) {
+            ::GlobalUnlock(own);
+            ::GlobalFree(own);
+        }
+        return nullptr;
+    }
+    const SIZE_T bytes = static_cast<SIZE_T>(newCapacity);
+    if (own) {
+        ::GlobalUnlock(own);
+        HGLOBAL moved = ::GlobalReAlloc(own, bytes, GMEM_MOVEABLE);
+        // On failure the old block is still there: lock it again, the stream stays as it was.
+        void* block = ::GlobalLock(moved ? moved : own);
+        if (!moved || !block)
+            RaiseMemoryStreamError();
+        return block;
+    }
+    unique_hglobal fresh(::GlobalAlloc(GMEM_MOVEABLE, bytes));
+    void* block = fresh ? ::GlobalLock(fresh.get()) : nullptr;
+    if (!block)
+        RaiseMemoryStreamError();
+    fresh.release();
+    return block;
 }

@@ -3,14 +3,18 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "imaging/UResStream.h"
 #include "imaging/USafetyBitmap.h"
 #include "toolkit/core/ByteOrder.h"
 #include "toolkit/core/Detach.h"
+#include "toolkit/core/Errors.h"
 #include "toolkit/core/StoredForm.h"
+#include "toolkit/core/ToolkitTexts.h"
 #include "toolkit/graphics/Icon.h"
 #include "toolkit/graphics/Metafile.h"
 #include "toolkit/graphics/PictureFormats.h"
@@ -25,8 +29,6 @@ constinit const TClass TResourceImageLoader::Class{L"TResourceImageLoader", &TPe
 namespace {
 
 using namespace byteorder;
-
-constexpr long long kFileHeaderSize = 14;
 
 // Bytes of info header, colour table and masks in front of the pixels of a packed bitmap.
 // What a truncated header does not tell counts as absent: the reader reports such a bitmap.
@@ -106,25 +108,61 @@ TSafetyBitmap& EnsureSafetyBitmap(TPicture& picture)
 
 // Bitmap resources
 
-void MakeBitmapFile(TStream& packed, TMemoryStream& file)
+TBitmapFileStream::TBitmapFileStream(TStream& packed) : packed_(packed), packedSize_(packed.Size())
 {
-    const long long size = packed.Size();
-    file.SetSize(0);
-    file.SetSize(kFileHeaderSize + size);
-    file.SetPosition(kFileHeaderSize);
-    if (size > 0)
-        file.CopyFrom(packed, 0);
-    auto* bytes = static_cast<uint8_t*>(file.Memory());
-    const long long fileSize = kFileHeaderSize + size;
+    // The offset needs the info header's first 36 bytes at most.
+    uint8_t head[36] = {};
+    const long long headSize = std::min<long long>(packedSize_, sizeof head);
+    packed_.SetPosition(0);
+    packed_.ReadBuffer(head, headSize);
+    const long long fileSize = FileHeaderSize + packedSize_;
     // An offset the data cannot have is kept inside the file; the reader then reports the
     // bitmap as cut short instead of reading beyond it.
-    const long long bitsOffset = std::min(kFileHeaderSize + PixelOffset(bytes + kFileHeaderSize, size), fileSize);
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    Put32(bytes + 2, static_cast<uint32_t>(std::min<long long>(fileSize, UINT32_MAX)));
-    Put32(bytes + 6, 0);
-    Put32(bytes + 10, static_cast<uint32_t>(std::min<long long>(bitsOffset, UINT32_MAX)));
-    file.SetPosition(0);
+    const long long bitsOffset = std::min(FileHeaderSize + PixelOffset(head, packedSize_), fileSize);
+    fileHeader_[0] = 'B';
+    fileHeader_[1] = 'M';
+    Put32(fileHeader_ + 2, static_cast<uint32_t>(std::min<long long>(fileSize, UINT32_MAX)));
+    Put32(fileHeader_ + 6, 0);
+    Put32(fileHeader_ + 10, static_cast<uint32_t>(std::min<long long>(bitsOffset, UINT32_MAX)));
+}
+
+long long TBitmapFileStream::FetchBytes(void* buffer, long long count)
+{
+    if (position_ < 0 || count <= 0)
+        return 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    long long total = 0;
+    if (position_ < FileHeaderSize) {
+        total = std::min(count, FileHeaderSize - position_);
+        std::memcpy(out, fileHeader_ + position_, static_cast<size_t>(total));
+        position_ += total;
+    }
+    if (total < count && position_ - FileHeaderSize < packedSize_) {
+        packed_.SetPosition(position_ - FileHeaderSize);
+        const long long got = packed_.Read(out + total, count - total);
+        position_ += got;
+        total += got;
+    }
+    return total;
+}
+
+long long TBitmapFileStream::StoreBytes(const void*, long long)
+{
+    throw EWriteError(tkconst::SWriteError);
+}
+
+long long TBitmapFileStream::MovePosition(long long offset, TSeekOrigin origin)
+{
+    const long long base = origin == soFromBeginning ? 0 : origin == soFromCurrent ? position_
+                                                                                : FileHeaderSize + packedSize_;
+    // Held inside the range of long long: a seek far past the end reads nothing.
+    if (offset > 0 && base > LLONG_MAX - offset)
+        position_ = LLONG_MAX;
+    else if (offset < 0 && base < LLONG_MIN - offset)
+        position_ = LLONG_MIN;
+    else
+        position_ = base + offset;
+    return position_;
 }
 
 // TResourceImageLoader
@@ -188,8 +226,7 @@ void TResourceImageLoader::DeclareStored(TFiler& filer)
 
 void TResourceImageLoader::LoadBitmapResource(TStream& stream)
 {
-    TMemoryStream file;
-    MakeBitmapFile(stream, file);
+    TBitmapFileStream file(stream);
     EnsureSafetyBitmap(*picture_).LoadStream(file);
 }
 

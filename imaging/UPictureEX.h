@@ -9,7 +9,6 @@
 #include "toolkit/graphics/JpegImage.h"
 #include "toolkit/graphics/Picture.h"
 
-class TMemoryStream;
 class TSafetyBitmap;
 class TResourceImageLoader;
 
@@ -46,12 +45,31 @@ TSafetyBitmap& EnsureSafetyBitmap(TPicture& picture);
 // an empty TSafetyJPEGImage.
 TJPEGImage& EnsureJPEG(TPicture& picture);
 
-// Puts the whole of a packed bitmap (info header, colour table, pixels: a bitmap resource) into
-// `file` as a BMP file, position 0. Its file header is filled in as the format defines it:
-// file size 14 + the resource's size, reserved fields 0, bits offset 14 + info header +
-// colour table (+ 12 for the bit-field masks after a 40-byte header), kept within the file.
-// The mended-header and run-length paths of the safety bitmap read that offset.
-void MakeBitmapFile(TStream& packed, TMemoryStream& file);
+// The whole of a packed bitmap (info header, colour table, pixels: a bitmap resource) read as
+// a BMP file: a file header made for it, then the packed bytes from packed's first byte, read
+// where they are (a resource is in memory already; copying it to put 14 bytes in front would
+// copy the picture once more). The file header is filled in as the format defines it: file
+// size 14 + the resource's size, reserved fields 0, bits offset 14 + info header + colour
+// table (+ 12 for the bit-field masks after a 40-byte header), kept within the file. The
+// mended-header and run-length paths of the safety bitmap read that offset. Reads and seeks;
+// writing fails with EWriteError. `packed` must outlive the stream, and is moved by it.
+class TBitmapFileStream : public TStream {
+public:
+    explicit TBitmapFileStream(TStream& packed);
+
+    static constexpr long long FileHeaderSize = 14;
+
+protected:
+    long long FetchBytes(void* buffer, long long count) override;
+    long long StoreBytes(const void* buffer, long long count) override;
+    long long MovePosition(long long offset, TSeekOrigin origin) override;
+
+private:
+    TStream& packed_;
+    long long packedSize_;
+    long long position_ = 0;
+    unsigned char fileHeader_[FileHeaderSize];
+};
 
 // The JPEG graphic of resource pictures. Drawing decodes the picture on first use, which is a
 // change of the graphic; passed on, it would make a picture's clients repaint from inside a
@@ -125,7 +143,7 @@ public:
     void CopyOut(TPersistent* dest) override;
     void DeclareStored(TFiler& filer) override;
 
-    // A packed bitmap resource read into the picture's TSafetyBitmap through MakeBitmapFile.
+    // A packed bitmap resource read into the picture's TSafetyBitmap as a TBitmapFileStream.
     void LoadBitmapResource(TStream& stream);
 
 private:

@@ -80,7 +80,9 @@ void FindInResFile(TStream& dest, const std::wstring& fileName, const wchar_t* r
                 if (dataStart + dataSize > size)
                     RaiseReadError();
                 file.SetPosition(dataStart);
-                if (dataSize > 0)  // CopyFrom takes 0 for "everything"
+                if (auto* memory = dynamic_cast<TMemoryStream*>(&dest))
+                    memory->ReadFrom(file, dataSize);  // in one read, straight into memory
+                else if (dataSize > 0)  // CopyFrom takes 0 for "everything"
                     dest.CopyFrom(file, dataSize);
                 found = true;
                 break;

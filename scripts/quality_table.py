@@ -14,14 +14,16 @@ import sys
 # What each benchmark's ratios compare, in the order it prints them. A benchmark not named
 # here is shown with the text its ratios come with.
 BENCHES = {
-    "inflate_bench": ("container reader", ["DecompressToStream / zlib uncompress"]),
+    "inflate_bench": ("container reader", ["DecompressToStream / zlib uncompress, each into memory used again",
+                                           "DecompressToStream / zlib uncompress, each into fresh memory"]),
     "update_bench": ("update", ["start to replaced file / uncompress + write + flush",
                                 "the same with the update dialog on the screen"]),
     "startup_bench": ("start-up", ["start to visible window / a bare Win32 window"]),
     "repaint_bench": ("repaint", ["main window invalidated and painted / a plain blit of the logo"]),
     "safety_bitmap_bench": ("transparent drawing", ["logo drawn transparently / two plain StretchBlt calls",
                                                     "first transparent drawing / a warm one",
-                                                    "loading the logo as CBM / as plain BMP"]),
+                                                    "loading the logo as CBM / as plain BMP",
+                                                    "loading the logo as CBM / plain BMP + uncompress of its bytes"]),
     "dibitmap_bench": ("DIB loading", ["4,000 x 3,000 file loaded / bytes read + section made",
                                        "drawn at 1/4, StretchDIBits / one plain StretchDIBits",
                                        "drawn at 1/4, blit / one plain StretchDIBits"]),
@@ -56,9 +58,10 @@ def ratios(text):
     for line in text.splitlines():
         if re.match(r"^exit -?\d+$", line):  # written by quality.sh after the benchmark's own output
             break
-        m = re.search(r"\bratio\b([^:]*):\s*" + NUMBER, line)
+        m = re.search(r"\bratio\b([^:]*):\s*" + NUMBER + r"(\s+\(middle half [^)]*\))?", line)
         if m:
-            found.append((line[:m.start()].strip(" :") or ("ratio" + m.group(1)).strip(), m.group(2)))
+            value = m.group(2) + (" " + m.group(3).strip() if m.group(3) else "")  # with its spread
+            found.append((line[:m.start()].strip(" :") or ("ratio" + m.group(1)).strip(), value))
             table = False
             continue
         if re.search(r"\bratio\s*$", line):

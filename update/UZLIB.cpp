@@ -45,16 +45,48 @@ bool ReadCompressHeader(TStream& source, int& declaredLength)
     }
 }
 
+namespace {
+
+// Compressed bytes from source's position to its end; 0 when source cannot tell.
+long long CompressedLeft(TStream& source)
+{
+    try {
+        return std::max(0LL, source.Size() - source.Position());
+    } catch (const Exception&) {
+        return 0;
+    }
+}
+
+// Copies count bytes of reader's output into dest at dest's position. A memory stream takes
+// them straight into its block, sized once for as much of count as `compressed` bytes can
+// inflate to (a header may declare 2 GiB in front of no data at all); whatever that cannot
+// back goes the ordinary way, growing dest only as bytes arrive.
+void Inflate(TDecompressionStream& reader, TStream& dest, long long count, long long compressed)
+{
+    const long long backed = std::min(count, MaxInflatedSize(compressed));
+    if (auto* memory = dynamic_cast<TMemoryStream*>(&dest); memory && backed > 0) {
+        memory->ReadFrom(reader, backed);
+        count -= backed;
+        if (count == 0)
+            return;
+    }
+    dest.CopyFrom(reader, count);  // 0 asks the reader for its size, which it refuses
+}
+
+}  // namespace
+
 void DecompressToStream(TStream& source, TStream& dest, int declaredLength)
 {
+    const long long compressed = CompressedLeft(source);
     TDecompressionStream reader(source);
-    dest.CopyFrom(reader, declaredLength);
+    Inflate(reader, dest, declaredLength, compressed);
 }
 
 void DecompressWholeStream(TStream& source, TStream& dest, int declaredLength)
 {
+    const long long compressed = CompressedLeft(source);
     TDecompressionStream reader(source);
-    dest.CopyFrom(reader, declaredLength);
+    Inflate(reader, dest, declaredLength, compressed);
     // One byte more takes zlib through the rest of the stream to its checksum. Should a byte
     // come, the declared length falls short of the content: a payload cut short is no payload.
     unsigned char more = 0;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -167,7 +168,7 @@ TEST(ResourceImageLoader, ReloadsForRealChangesWhileReadyAndStoresOnlyWhatIsNotF
     EXPECT_EQ(names, L"AutoLoad ResFile ResType ResName ");
 }
 
-TEST(MakeBitmapFile, FillsTheFileHeaderAsTheFormatDefinesIt)
+TEST(BitmapFileStream, FillsTheFileHeaderAsTheFormatDefinesIt)
 {
     auto bmp = [](uint32_t header, uint16_t bits, uint32_t compression, size_t entries, int64_t used) {
         return BmpFile({.headerSize = header, .bitCount = bits, .compression = compression, .colorsUsed = used,
@@ -184,10 +185,19 @@ TEST(MakeBitmapFile, FillsTheFileHeaderAsTheFormatDefinesIt)
         SCOPED_TRACE(testing::PrintToString(Bytes(c.begin() + 14, c.begin() + 18)));
         const Bytes packed(c.begin() + 14, c.end());  // as a bitmap resource holds it
         TByteViewStream resource(packed.data(), packed.size());
-        TMemoryStream file;
-        MakeBitmapFile(resource, file);
-        const auto* made = static_cast<const uint8_t*>(file.Memory());
-        EXPECT_EQ(Bytes(made, made + file.Size()), c);
+        resource.SetPosition(5);  // the whole resource counts, wherever it was left
+        TBitmapFileStream file(resource);
+        ASSERT_EQ(file.Size(), static_cast<long long>(c.size()));
+        Bytes whole(c.size());
+        file.ReadBuffer(whole.data(), static_cast<long long>(whole.size()));
+        EXPECT_EQ(whole, c);
+        // In pieces that straddle the header's end, after seeking back.
+        Bytes pieces(c.size());
+        file.SetPosition(0);
+        for (size_t at = 0; at < pieces.size(); at += 5)
+            file.ReadBuffer(pieces.data() + at, static_cast<long long>(std::min<size_t>(5, pieces.size() - at)));
+        EXPECT_EQ(pieces, c);
+        EXPECT_EQ(file.Read(pieces.data(), 1), 0);
     }
 }
 

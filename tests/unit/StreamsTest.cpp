@@ -177,10 +177,12 @@ TEST(Streams, MemoryStreamWrittenInPiecesGrowsByHalves)
 {
     // 16 MiB in the pieces CopyFrom uses: each growth adds at least half the block, so the
     // block moves a logarithmic number of times, not once per piece.
+    // Once large, the block grows where it is: the bytes written are never copied again.
     CountingMemoryStream memory;
     std::vector<unsigned char> piece(static_cast<size_t>(TStream::CopyPieceSize));
     const long long total = 16LL << 20;
     long long capacity = 0;
+    void* large = nullptr;
     for (long long written = 0; written < total; written += TStream::CopyPieceSize) {
         std::fill(piece.begin(), piece.end(), static_cast<unsigned char>(written / TStream::CopyPieceSize));
         memory.WriteBuffer(piece.data(), std::min(TStream::CopyPieceSize, total - written));
@@ -188,6 +190,9 @@ TEST(Streams, MemoryStreamWrittenInPiecesGrowsByHalves)
             EXPECT_GE(memory.Capacity(), capacity + capacity / 2);
             EXPECT_EQ(memory.Capacity() % TMemoryStream::MemoryDelta, 0);
             capacity = memory.Capacity();
+            if (!large && capacity >= TMemoryStream::ReservedFrom)
+                large = memory.Memory();
+            EXPECT_TRUE(!large || memory.Memory() == large) << "moved at capacity " << capacity;
         }
     }
     EXPECT_EQ(memory.Size(), total);
@@ -195,6 +200,14 @@ TEST(Streams, MemoryStreamWrittenInPiecesGrowsByHalves)
     const unsigned char* bytes = static_cast<const unsigned char*>(memory.Memory());
     for (long long at = 0; at < total; at += TStream::CopyPieceSize / 2)
         ASSERT_EQ(bytes[at], static_cast<unsigned char>(at / TStream::CopyPieceSize)) << at;
+
+    // Shrinking gives the pages back, large or not.
+    memory.SetSize(2 << 20);
+    MEMORY_BASIC_INFORMATION beyond{};
+    ASSERT_NE(::VirtualQuery(static_cast<unsigned char*>(memory.Memory()) + (2 << 20), &beyond, sizeof beyond), 0u);
+    EXPECT_NE(beyond.State, static_cast<DWORD>(MEM_COMMIT));
+    EXPECT_EQ(static_cast<const unsigned char*>(memory.Memory())[(2 << 20) - 1],
+              static_cast<unsigned char>(((2 << 20) - 1) / TStream::CopyPieceSize));
 
     // SetSize stays exact, in both directions; writing past that end grows by half again.
     memory.SetSize(100000);
@@ -205,6 +218,47 @@ TEST(Streams, MemoryStreamWrittenInPiecesGrowsByHalves)
     memory.WriteBuffer("x", 1);
     EXPECT_EQ(memory.Capacity(), 311296);  // 307200 rounded up to 8192
     EXPECT_EQ(memory.Size(), 204801);
+}
+
+TEST(Streams, MemoryStreamReadsStraightIntoItsBlock)
+{
+    struct Case {
+        long long startAt;  // the memory stream's position; it holds 10 bytes
+        long long count;
+        long long sourceSize;
+        bool fails;
+        long long sizeAfter;
+    };
+    const Case cases[] = {
+        {0, 4, 100, false, 10},       // inside: the size stays
+        {8, 200000, 300000, false, 200008},
+        {20, 5, 100, false, 25},      // past the end: the gap is the stream's
+        {0, 0, 100, false, 10},
+        {4, 50, 30, true, 54},        // short: sized for all, position after what came
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "at " << c.startAt << " count " << c.count);
+        TMemoryStream memory;
+        memory.WriteBuffer("0123456789", 10);
+        memory.SetPosition(c.startAt);
+        ProbeStream source(c.sourceSize);
+        if (c.fails) {
+            EXPECT_TRUE(FailsWith<EReadError>([&] { memory.ReadFrom(source, c.count); }, tkconst::SReadError));
+            EXPECT_EQ(memory.Position(), c.startAt + c.sourceSize);
+        } else {
+            memory.ReadFrom(source, c.count);
+            EXPECT_EQ(memory.Position(), c.startAt + c.count);
+        }
+        EXPECT_EQ(source.reads.size(), c.count ? 1u : 0u);  // one read, no pieces
+        EXPECT_EQ(memory.Size(), c.sizeAfter);
+        const unsigned char* bytes = static_cast<const unsigned char*>(memory.Memory());
+        const long long arrived = std::min(c.count, c.sourceSize);
+        for (long long i = 0; i < arrived; i += 997)
+            ASSERT_EQ(bytes[c.startAt + i], static_cast<unsigned char>(i * 7)) << "at " << i;
+        if (c.startAt > 0) {
+            EXPECT_EQ(bytes[0], '0');  // before the position: kept
+        }
+    }
 }
 
 TEST(Streams, MemoryStreamSizingFailsCleanly)

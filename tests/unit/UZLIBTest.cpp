@@ -8,12 +8,14 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/Resources.h"
 #include "resources/resource_ids.h"
 #include "tests/support/HostPath.h"
+#include "tests/support/TempFolder.h"
 #include "tests/unit/ExpectError.h"
 #include "toolkit/core/ToolkitTexts.h"
 
@@ -301,6 +303,60 @@ TEST(UZLIB, WholeStreamIsCheckedByZlibToItsEnd)
         } else {
             EXPECT_TRUE(FailsWith<EReadError>(inflate, tkconst::SReadError));
         }
+    }
+}
+
+// A memory stream takes the bytes straight into its block, sized by the reader when the
+// caller has not, for no more than the compressed bytes can inflate to; any other stream
+// takes them piece by piece. The result is the same.
+TEST(UZLIB, InflatesIntoAnyDestinationAtItsPosition)
+{
+    const Payload p;
+    const int exact = static_cast<int>(p.data.size());
+    const Bytes small = Compress(MakeExecutable(100));
+    Bytes expected{'a', 'b', 'c'};
+    expected.insert(expected.end(), p.data.begin(), p.data.end());
+    struct Case {
+        const char* what;
+        bool memory;
+        long long presized;  // -1: not sized
+        const Bytes& zlib;
+        int declared;
+    };
+    const Case cases[] = {
+        {"memory, sized", true, exact + 3, p.zlib, exact},
+        {"memory, not sized", true, -1, p.zlib, exact},
+        {"memory, sized short", true, 1000, p.zlib, exact},
+        {"file", false, -1, p.zlib, exact},
+        {"memory, 2 GiB declared", true, -1, small, INT_MAX},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TMemoryStream source;
+        Fill(source, Container(c.zlib, c.declared));
+        int declared = 0;
+        ASSERT_TRUE(ReadCompressHeader(source, declared));
+        TempFolder folder;
+        TMemoryStream memory;
+        std::unique_ptr<TFileStream> file;
+        if (!c.memory)
+            file = std::make_unique<TFileStream>(folder.File(L"out.bin"), TFileMode::fmCreate);
+        TStream& dest = c.memory ? static_cast<TStream&>(memory) : *file;
+        dest.WriteBuffer(expected.data(), 3);
+        if (c.presized >= 0)
+            dest.SetSize(c.presized);
+        auto inflate = [&] { DecompressToStream(source, dest, declared); };
+        if (declared != exact) {
+            EXPECT_TRUE(FailsWith<EReadError>(inflate, tkconst::SReadError));
+            EXPECT_LE(memory.Capacity(), MaxInflatedSize(static_cast<long long>(c.zlib.size())) + 8192);
+            continue;
+        }
+        inflate();
+        EXPECT_EQ(dest.Position(), 3 + exact);
+        Bytes all(static_cast<size_t>(dest.Size()));
+        dest.SetPosition(0);
+        dest.ReadBuffer(all.data(), static_cast<long long>(all.size()));
+        EXPECT_TRUE(all == expected);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -12,11 +13,6 @@
 #include "toolkit/core/ToolkitTexts.h"
 
 namespace {
-
-[[noreturn]] void RaiseMemoryStreamError()
-{
-    throw EStreamError(tkconst::SMemoryStreamError);
-}
 
 [[noreturn]] void RaiseLastIOError()
 {
@@ -35,6 +31,33 @@ long long AddClamped(long long base, long long offset)
 
 // ReadFile and WriteFile take at most a DWORD at a time.
 constexpr long long kMaxIoChunk = 0x40000000;
+
+// A block that must move gets a reservation this many times its capacity, and at least
+// kLeastGrowthReserve where the address space is wide enough that reserving costs nothing.
+constexpr long long kGrowthReserveFactor = 8;
+constexpr long long kLeastGrowthReserve = sizeof(void*) >= 8 ? 1LL << 30 : 0;
+
+// Address space for `reserve` bytes with the first `commit` of them committed; null when
+// either cannot be had.
+void* ReserveBlock(long long reserve, long long commit)
+{
+    void* base = ::VirtualAlloc(nullptr, static_cast<SIZE_T>(reserve), MEM_RESERVE, PAGE_READWRITE);
+    if (base && !::VirtualAlloc(base, static_cast<SIZE_T>(commit), MEM_COMMIT, PAGE_READWRITE)) {
+        ::VirtualFree(base, 0, MEM_RELEASE);
+        base = nullptr;
+    }
+    return base;
+}
+
+void FreeBlock(void* block, long long reserved)
+{
+    if (!block)
+        return;
+    if (reserved > 0)
+        ::VirtualFree(block, 0, MEM_RELEASE);
+    else
+        std::free(block);
+}
 
 }  // namespace
 
@@ -130,43 +153,76 @@ void TMemoryStream::SetCapacity(long long newCapacity)
     capacity_ = newCapacity;
 }
 
-void* TMemoryStream::GrowBlock(long long& newCapacity)
+void TMemoryStream::RaiseMemoryStreamError()
+{
+    throw EStreamError(tkconst::SMemoryStreamError);
+}
+
+void TMemoryStream::RoundCapacity(long long& newCapacity)
 {
     if (newCapacity < 0 || newCapacity > LLONG_MAX - (MemoryDelta - 1))
         RaiseMemoryStreamError();
     if (newCapacity > 0)
         newCapacity = (newCapacity + (MemoryDelta - 1)) & ~(MemoryDelta - 1);
-    if (newCapacity == capacity_)
-        return memory_;
-    // The block is movable global memory kept locked, so the handle can be found again from
-    // the pointer (GlobalHandle) and handed to whoever takes global blocks, the clipboard.
-    HGLOBAL own = capacity_ > 0 ? ::GlobalHandle(memory_) : nullptr;  // capacity 0: attached, not ours
-    if (newCapacity == 0) {
-        if (own) {
-            ::GlobalUnlock(own);
-            ::GlobalFree(own);
-        }
-        return nullptr;
-    }
     if (static_cast<unsigned long long>(newCapacity) > SIZE_MAX)
         RaiseMemoryStreamError();
-    const SIZE_T bytes = static_cast<SIZE_T>(newCapacity);
-    if (own) {
-        ::GlobalUnlock(own);
-        HGLOBAL moved = ::GlobalReAlloc(own, bytes, GMEM_MOVEABLE);
-        // On failure the old block is still there: lock it again, the stream stays as it was.
-        void* block = ::GlobalLock(moved ? moved : own);
-        if (!moved || !block)
+}
+
+void* TMemoryStream::GrowBlock(long long& newCapacity)
+{
+    RoundCapacity(newCapacity);
+    if (newCapacity == capacity_)
+        return memory_;
+    void* own = capacity_ > 0 ? memory_ : nullptr;  // capacity 0: attached memory, not ours
+    auto* bytes = static_cast<unsigned char*>(memory_);
+    if (newCapacity == 0) {
+        FreeBlock(own, reserved_);
+        reserved_ = 0;
+        return nullptr;
+    }
+    const bool large = newCapacity >= ReservedFrom;
+    if (own && large && newCapacity <= reserved_) {
+        // Inside the reservation: pages are committed or given back where they are.
+        if (newCapacity > capacity_) {
+            if (!::VirtualAlloc(bytes + capacity_, static_cast<SIZE_T>(newCapacity - capacity_), MEM_COMMIT,
+                                PAGE_READWRITE))
+                RaiseMemoryStreamError();
+        } else {
+            ::VirtualFree(bytes + newCapacity, static_cast<SIZE_T>(capacity_ - newCapacity), MEM_DECOMMIT);
+        }
+        return memory_;
+    }
+    if (own && !large && reserved_ == 0) {
+        void* block = std::realloc(own, static_cast<size_t>(newCapacity));
+        if (!block)
             RaiseMemoryStreamError();
         return block;
     }
-    unique_hglobal fresh(::GlobalAlloc(GMEM_MOVEABLE, bytes));
-    void* block = fresh ? ::GlobalLock(fresh.get()) : nullptr;
+    void* block = nullptr;
+    long long reserve = 0;
+    if (!large) {
+        block = std::malloc(static_cast<size_t>(newCapacity));
+    } else {
+        // A stream sized once is reserved as sized; one that grows gets room to grow on in
+        // place. The room is only address space: should it not be had, the exact size will do.
+        if (own) {
+            reserve = newCapacity <= LLONG_MAX / kGrowthReserveFactor ? newCapacity * kGrowthReserveFactor : newCapacity;
+            reserve = std::max(reserve, kLeastGrowthReserve);
+            if (static_cast<unsigned long long>(reserve) > SIZE_MAX)
+                reserve = newCapacity;
+            block = ReserveBlock(reserve, newCapacity);
+        }
+        if (!block) {
+            reserve = newCapacity;
+            block = ReserveBlock(reserve, newCapacity);
+        }
+    }
     if (!block)
         RaiseMemoryStreamError();
-    fresh.release();
     if (memory_ && size_ > 0)
         std::memcpy(block, memory_, static_cast<size_t>(std::min(size_, newCapacity)));
+    FreeBlock(own, reserved_);
+    reserved_ = reserve;
     return block;
 }
 
@@ -212,6 +268,26 @@ long long TMemoryStream::StoreBytes(const void* buffer, long long count)
     std::memcpy(static_cast<unsigned char*>(memory_) + position_, buffer, static_cast<size_t>(count));
     position_ = end;
     return count;
+}
+
+void TMemoryStream::ReadFrom(TStream& source, long long count)
+{
+    if (count <= 0)
+        return;
+    if (position_ < 0)
+        throw EWriteError(tkconst::SWriteError);
+    if (count > LLONG_MAX - position_)
+        RaiseMemoryStreamError();
+    const long long end = position_ + count;
+    if (end > size_) {
+        if (end > capacity_)
+            GrowFor(end);
+        size_ = end;
+    }
+    const long long got = source.Read(static_cast<unsigned char*>(memory_) + position_, count);
+    position_ += std::max(0LL, got);
+    if (got != count)
+        throw EReadError(tkconst::SReadError);
 }
 
 void TMemoryStream::LoadFromStream(TStream& source)

@@ -71,14 +71,18 @@ protected:
     long long position_ = 0;
 };
 
-// A growable stream in memory: one block of movable global memory (GMEM_MOVEABLE), kept
-// locked while the stream holds it, so Memory() is the locked pointer. Its capacity is always a multiple of MemoryDelta bytes. A write
+// A growable stream in memory. Its capacity is always a multiple of MemoryDelta bytes. A write
 // past the end grows the block by at least half its capacity, so writing n bytes in pieces
 // takes time linear in n; SetSize gives the block exactly the size asked (rounded up to
 // MemoryDelta), larger or smaller, so a stream sized for its data holds no spare half and a
 // shrunk one gives its memory back. Bytes added by SetSize or skipped by seeking past the end
 // hold no defined value until written (sizing a stream for data to come must not touch every
 // page of it).
+//
+// Blocks below ReservedFrom bytes come from the heap, which grows them in place when it can.
+// Larger ones are address space reserved once and committed as the capacity grows, so growing
+// inside the reservation neither moves the bytes nor touches a page twice; a block that
+// outgrows its reservation moves once into one several times larger.
 class TMemoryStream : public TCustomMemoryStream {
 public:
     TMemoryStream() = default;
@@ -91,23 +95,32 @@ public:
     void LoadFromStream(TStream& source);
     // Writes the whole content to dest.
     void SaveToStream(TStream& dest);
+    // Reads count bytes of source straight into the block at the position, growing it as a
+    // write of count bytes would, in one read and without a piece buffer (for sources that
+    // fill memory themselves: files, inflaters). The position moves past what arrived; fewer
+    // bytes than count fail with EReadError, the stream keeping its new size.
+    void ReadFrom(TStream& source, long long count);
 
     static constexpr long long MemoryDelta = 8192;
+    static constexpr long long ReservedFrom = 1 << 20;
 
 protected:
     long long StoreBytes(const void* buffer, long long count) override;
     void ChangeSize(long long size) override;
 
-    // The only place memory is allocated, moved or freed (allocated and locked; unlocked,
-    // reallocated and locked again; unlocked and freed). Takes the wanted capacity, rounds a
+    // The only place memory is allocated, moved or freed. Takes the wanted capacity, rounds a
     // positive one up to a multiple of MemoryDelta (the result comes back in newCapacity) and
     // returns the block of that capacity, keeping the content up to the smaller of the two
     // sizes; 0 frees the block and returns null. Fails with EStreamError and the memory-stream
     // text, leaving the stream as it was. Memory() and Capacity() are still the old ones here;
     // a capacity of 0 with memory means attached memory that this stream did not allocate.
     // The base destructor calls only its own version: a derived class that overrides this
-    // must call DropMemory() in its own destructor.
+    // must call DropMemory() in its own destructor, and must not call the base's version for
+    // blocks it allocated itself.
     virtual void* GrowBlock(long long& newCapacity);
+    // The capacity check and rounding of GrowBlock, for overrides that allocate their own way.
+    static void RoundCapacity(long long& newCapacity);
+    [[noreturn]] static void RaiseMemoryStreamError();
 
     void SetCapacity(long long newCapacity);
     // Makes room for a write ending at end (beyond the capacity), growing geometrically.
@@ -116,6 +129,9 @@ protected:
     void DropMemory();
 
     long long capacity_ = 0;
+
+private:
+    long long reserved_ = 0;  // address space reserved for the block; 0 for a heap block
 };
 
 // A stream over a Win32 file handle that someone else owns.
