@@ -54,7 +54,8 @@ TEST(GMEMStream, AnAttachedStreamRefusesToResizeAndLeavesTheBlockAlone)
         stream.Seek(2, soFromBeginning);
         stream.WriteBuffer("ab", 2);  // inside the block
         for (const auto& [name, action] : refused) {
-            EXPECT_TRUE(FailsWith<EGMEMStream>([&] { action(stream); }, L"should not realloc Global Handle")) << name;
+            const auto act = action;  // clang 14 cannot capture a structured binding
+            EXPECT_TRUE(FailsWith<EGMEMStream>([&] { act(stream); }, L"should not realloc Global Handle")) << name;
             EXPECT_EQ(stream.Size(), 10);
             EXPECT_EQ(Content(block.get()), "01ab456789");
         }

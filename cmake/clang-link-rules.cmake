@@ -1,0 +1,3 @@
+# Read after CMake's platform files for the clang build: GCC's driver links what clang compiled.
+set(CMAKE_CXX_LINK_EXECUTABLE "${SORANOTE_GCC_LINKER_PREFIX}-g++-posix <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES>")
+set(CMAKE_C_LINK_EXECUTABLE "${SORANOTE_GCC_LINKER_PREFIX}-gcc-posix <CMAKE_C_LINK_FLAGS> <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES>")
