@@ -27,6 +27,7 @@ READERS = [
     ("PackedDIB, DIBitmapFile, DIBitmapStored",
      ["imaging/UDIBitmap.cpp", "imaging/UDIBitmapStreams.cpp", "imaging/UDIBitmapRunLengths.cpp"]),
     ("BitmapResource", ["imaging/UPictureEX.cpp"]),
+    ("PEImage", ["target/PeImage.cpp"]),
 ]
 
 
