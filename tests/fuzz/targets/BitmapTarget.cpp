@@ -24,12 +24,17 @@ FuzzSeed Seed(const BmpSpec& form)
 
 }  // namespace
 
+// Loads, then draws scaled and transparently as a program would. A file of 174 bytes may declare
+// 32,767 x 32,767 pixels, which the reader takes with the pixels it has; the system's drawing takes
+// seconds for a gigapixel, so only pictures of at most 2^24 pixels are drawn.
 void FuzzBitmapLoader(const uint8_t* data, size_t size)
 {
     try {
         TByteViewStream stream(data, size);
         TBitmap bitmap;
         bitmap.LoadStream(stream);
+        if (static_cast<long long>(bitmap.Width()) * bitmap.Height() > (1LL << 24))
+            return;
         TBitmap target;
         target.SetSize(8, 8);
         target.Canvas().RenderScaled({0, 0, 8, 8}, &bitmap);
