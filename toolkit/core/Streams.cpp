@@ -257,6 +257,13 @@ long long TMemoryStream::StoreBytes(const void* buffer, long long count)
 {
     if (position_ < 0 || count <= 0)
         return 0;
+    std::memcpy(RoomAtPosition(count), buffer, static_cast<size_t>(count));
+    position_ += count;
+    return count;
+}
+
+unsigned char* TMemoryStream::RoomAtPosition(long long count)
+{
     if (count > LLONG_MAX - position_)
         RaiseMemoryStreamError();
     const long long end = position_ + count;
@@ -265,9 +272,7 @@ long long TMemoryStream::StoreBytes(const void* buffer, long long count)
             GrowFor(end);
         size_ = end;
     }
-    std::memcpy(static_cast<unsigned char*>(memory_) + position_, buffer, static_cast<size_t>(count));
-    position_ = end;
-    return count;
+    return static_cast<unsigned char*>(memory_) + position_;
 }
 
 void TMemoryStream::ReadFrom(TStream& source, long long count)
@@ -276,15 +281,7 @@ void TMemoryStream::ReadFrom(TStream& source, long long count)
         return;
     if (position_ < 0)
         throw EWriteError(tkconst::SWriteError);
-    if (count > LLONG_MAX - position_)
-        RaiseMemoryStreamError();
-    const long long end = position_ + count;
-    if (end > size_) {
-        if (end > capacity_)
-            GrowFor(end);
-        size_ = end;
-    }
-    const long long got = source.Read(static_cast<unsigned char*>(memory_) + position_, count);
+    const long long got = source.Read(RoomAtPosition(count), count);
     position_ += std::max(0LL, got);
     if (got != count)
         throw EReadError(tkconst::SReadError);

@@ -131,6 +131,10 @@ protected:
     long long capacity_ = 0;
 
 private:
+    // The room for count bytes at the position (position >= 0, count > 0), the stream grown to
+    // reach it as a write would.
+    unsigned char* RoomAtPosition(long long count);
+
     long long reserved_ = 0;  // address space reserved for the block; 0 for a heap block
 };
 
