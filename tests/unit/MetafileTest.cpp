@@ -192,3 +192,30 @@ TEST(Metafile, ShapesFarBeyondThePictureAreLeftOut)
     EXPECT_EQ(target.Canvas().Pixel(2, 2), RGB(0, 0, 0)) << "the rectangle is drawn";
     EXPECT_EQ(target.Canvas().Pixel(30, 30), RGB(255, 255, 255));
 }
+
+TEST(Metafile, TextThatTheMappingBlowsUpIsLeftOut)
+{
+    // A frame of 0.02 mm drawn 40 pixels wide: a font of 100 logical units is over 100,000
+    // pixels high there, which a player renders glyph by glyph for half a minute.
+    WindowDC screen(nullptr);
+    const RECT frame{0, 0, 2, 2};
+    HDC dc = ::CreateEnhMetaFileW(screen.get(), nullptr, &frame, nullptr);
+    unique_hfont font(::CreateFontW(-100, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial"));
+    ::SelectObject(dc, font.get());
+    ::SetBkMode(dc, OPAQUE);
+    ::SetBkColor(dc, RGB(0, 0, 0));  // drawn, the text's cell would cover the target
+    ::TextOutW(dc, 0, 0, L"W", 1);
+    ::SelectObject(dc, ::GetStockObject(SYSTEM_FONT));
+    unique_henhmetafile recorded(::CloseEnhMetaFile(dc));
+    std::vector<uint8_t> bytes(::GetEnhMetaFileBits(recorded.get(), 0, nullptr));
+    ::GetEnhMetaFileBits(recorded.get(), static_cast<UINT>(bytes.size()), bytes.data());
+
+    TMetafile metafile;
+    Load(metafile, bytes);
+    TBitmap target;
+    target.SetPixelFormat(TPixelFormat::pf24bit);
+    target.SetSize(40, 40);
+    target.Canvas().RenderScaled({0, 0, 40, 40}, &metafile);
+    for (const POINT at : {POINT{1, 1}, POINT{20, 20}, POINT{38, 38}})
+        EXPECT_EQ(target.Canvas().Pixel(at.x, at.y), RGB(255, 255, 255)) << at.x << ", " << at.y;
+}

@@ -63,10 +63,14 @@ bool PenSmall(HDC dc)
     return true;
 }
 
+// The text metrics are in logical units: a font of ordinary height under a mapping that the
+// metafile blows up is a font of millions of pixels on the device, which the system would
+// render glyph by glyph.
 bool FontSmall(HDC dc)
 {
     TEXTMETRICW metrics{};
-    return ::GetTextMetricsW(dc, &metrics) && metrics.tmHeight <= kReach && metrics.tmMaxCharWidth <= kReach;
+    return ::GetTextMetricsW(dc, &metrics) && SmallOnDevice(dc, metrics.tmHeight) &&
+           SmallOnDevice(dc, metrics.tmMaxCharWidth);
 }
 
 void AddBox(std::vector<POINT>& points, const uint8_t* box)
