@@ -14,6 +14,10 @@ std::vector<uint8_t> TwoColourPlaceableWmf();
 // inch.
 std::vector<uint8_t> BusyEmf();
 std::vector<uint8_t> BusyPlaceableWmf();
+// Metafiles of the records the busy ones leave out (palettes, fonts, pattern and extended pens
+// and brushes, regions, bit-block transfers, scan lines, gradients, curves, text lists, comments).
+std::vector<uint8_t> RareRecordsEmf();
+std::vector<uint8_t> RareRecordsPlaceableWmf();
 // The 22-byte placeable header for those bounds in front of a Windows metafile, its checksum
 // filled in.
 std::vector<uint8_t> Placeable(const std::vector<uint8_t>& wmf, int16_t right, int16_t bottom, uint16_t perInch);

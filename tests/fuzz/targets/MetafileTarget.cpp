@@ -50,5 +50,5 @@ void FuzzMetafile(const uint8_t* data, size_t size)
 std::vector<FuzzSeed> MetafileSeeds()
 {
     return {Enhanced(TwoColourEmf()), Enhanced(BusyEmf()), Placeable(TwoColourPlaceableWmf()),
-            Placeable(BusyPlaceableWmf())};
+            Placeable(BusyPlaceableWmf()), Enhanced(RareRecordsEmf()), Placeable(RareRecordsPlaceableWmf())};
 }
