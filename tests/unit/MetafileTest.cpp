@@ -71,6 +71,19 @@ int ScreenDpi(int index)
     return ::GetDeviceCaps(screen.get(), index);
 }
 
+// Ends the recording in dc, loads it as a metafile and draws it over a white 40 x 40 target.
+void DrawRecorded(HDC dc, TBitmap& target)
+{
+    unique_henhmetafile recorded(::CloseEnhMetaFile(dc));
+    std::vector<uint8_t> bytes(::GetEnhMetaFileBits(recorded.get(), 0, nullptr));
+    ::GetEnhMetaFileBits(recorded.get(), static_cast<UINT>(bytes.size()), bytes.data());
+    TMetafile metafile;
+    Load(metafile, bytes);
+    target.SetPixelFormat(TPixelFormat::pf24bit);
+    target.SetSize(40, 40);
+    target.Canvas().RenderScaled({0, 0, 40, 40}, &metafile);
+}
+
 }  // namespace
 
 TEST(Metafile, EnhancedAndPlaceableSizeThemselvesAndDrawScaled)
@@ -179,16 +192,8 @@ TEST(Metafile, ShapesFarBeyondThePictureAreLeftOut)
     ::SelectObject(dc, ::GetStockObject(BLACK_BRUSH));
     ::Ellipse(dc, 10, -33554422, 16777215, 24);
     ::Rectangle(dc, 0, 0, 20, 20);
-    unique_henhmetafile recorded(::CloseEnhMetaFile(dc));
-    std::vector<uint8_t> bytes(::GetEnhMetaFileBits(recorded.get(), 0, nullptr));
-    ::GetEnhMetaFileBits(recorded.get(), static_cast<UINT>(bytes.size()), bytes.data());
-
-    TMetafile metafile;
-    Load(metafile, bytes);
     TBitmap target;
-    target.SetPixelFormat(TPixelFormat::pf24bit);
-    target.SetSize(40, 40);
-    target.Canvas().RenderScaled({0, 0, 40, 40}, &metafile);
+    DrawRecorded(dc, target);
     EXPECT_EQ(target.Canvas().Pixel(2, 2), RGB(0, 0, 0)) << "the rectangle is drawn";
     EXPECT_EQ(target.Canvas().Pixel(30, 30), RGB(255, 255, 255));
 }
@@ -206,16 +211,8 @@ TEST(Metafile, TextThatTheMappingBlowsUpIsLeftOut)
     ::SetBkColor(dc, RGB(0, 0, 0));  // drawn, the text's cell would cover the target
     ::TextOutW(dc, 0, 0, L"W", 1);
     ::SelectObject(dc, ::GetStockObject(SYSTEM_FONT));
-    unique_henhmetafile recorded(::CloseEnhMetaFile(dc));
-    std::vector<uint8_t> bytes(::GetEnhMetaFileBits(recorded.get(), 0, nullptr));
-    ::GetEnhMetaFileBits(recorded.get(), static_cast<UINT>(bytes.size()), bytes.data());
-
-    TMetafile metafile;
-    Load(metafile, bytes);
     TBitmap target;
-    target.SetPixelFormat(TPixelFormat::pf24bit);
-    target.SetSize(40, 40);
-    target.Canvas().RenderScaled({0, 0, 40, 40}, &metafile);
+    DrawRecorded(dc, target);
     for (const POINT at : {POINT{1, 1}, POINT{20, 20}, POINT{38, 38}})
         EXPECT_EQ(target.Canvas().Pixel(at.x, at.y), RGB(255, 255, 255)) << at.x << ", " << at.y;
 }
