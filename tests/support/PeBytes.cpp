@@ -74,29 +74,23 @@ PeBytes MakePe(WORD machine, bool is64, const std::vector<BYTE>& version, size_t
 
     const IMAGE_DATA_DIRECTORY resources{rsrc.empty() ? 0 : kSectionRva, static_cast<DWORD>(rsrc.size())};
     size_t directories = 0;
-    if (is64) {
-        IMAGE_OPTIONAL_HEADER64 header{};
-        header.Magic = IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    // The two header kinds share the fields written here, at offsets of their own.
+    const auto writeHeader = [&](auto header, WORD magic) {
+        using Header = decltype(header);
+        header.Magic = magic;
         header.SectionAlignment = kSectionRva;
         header.FileAlignment = kFileAlignment;
         header.SizeOfHeaders = kFileAlignment;
         header.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
         header.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE] = resources;
         Put(out, optional, header);
-        pe.fields.push_back({optional + offsetof(IMAGE_OPTIONAL_HEADER64, NumberOfRvaAndSizes), 4});
-        directories = optional + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory);
-    } else {
-        IMAGE_OPTIONAL_HEADER32 header{};
-        header.Magic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
-        header.SectionAlignment = kSectionRva;
-        header.FileAlignment = kFileAlignment;
-        header.SizeOfHeaders = kFileAlignment;
-        header.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
-        header.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE] = resources;
-        Put(out, optional, header);
-        pe.fields.push_back({optional + offsetof(IMAGE_OPTIONAL_HEADER32, NumberOfRvaAndSizes), 4});
-        directories = optional + offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory);
-    }
+        pe.fields.push_back({optional + offsetof(Header, NumberOfRvaAndSizes), 4});
+        directories = optional + offsetof(Header, DataDirectory);
+    };
+    if (is64)
+        writeHeader(IMAGE_OPTIONAL_HEADER64{}, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+    else
+        writeHeader(IMAGE_OPTIONAL_HEADER32{}, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
     const size_t resourceEntry = directories + IMAGE_DIRECTORY_ENTRY_RESOURCE * sizeof(IMAGE_DATA_DIRECTORY);
     pe.fields.push_back({resourceEntry, 4});
     pe.fields.push_back({resourceEntry + 4, 4});
